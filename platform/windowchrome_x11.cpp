@@ -1,0 +1,7 @@
+#include "windowchrome.h"
+
+namespace platform {
+
+void keepOffTaskbar(WindowId, std::string_view) {}
+
+} // namespace platform

@@ -1,0 +1,139 @@
+#include "monitor/processprobe.h"
+#include "namedprocess.h"
+#include "platform/processquery_linux.h"
+
+#include <QFileInfo>
+#include <QtTest>
+
+#include <memory>
+
+using platform::LinuxProcessQuery;
+
+// The Linux probe against real processes started under names chosen for each case.
+class TestProcessProbe : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findsProcessesByImageName_data();
+    void findsProcessesByImageName();
+    void endedProcessIsNotRunning();
+    void oneScanServesQueriesWithinFiftyMilliseconds();
+    void imageNameComparison_data();
+    void imageNameComparison();
+};
+
+void TestProcessProbe::findsProcessesByImageName_data()
+{
+    QTest::addColumn<QString>("imageName");
+    QTest::addColumn<QStringList>("found");
+    QTest::addColumn<QStringList>("notFound");
+
+    QTest::newRow("plain") << "zvprobe-plain" << QStringList{"zvprobe-plain", "ZVPROBE-PLAIN"}
+                           << QStringList{"zvprobe-plai", "zvprobe", "zvprobe-plain ", "",
+                                          "zvprobe-plain.exe", "zvprobe-.*", "*"};
+    QTest::newRow("with extension")
+        << "zvprobe-tool.exe" << QStringList{"zvprobe-tool.exe", "ZvProbe-Tool.EXE"}
+        << QStringList{"zvprobe-tool", "zvprobe-tool.ex"};
+    // The kernel keeps only 15 bytes of the name; the long name comes from argv[0] and exe.
+    QTest::newRow("over 15 bytes")
+        << "zvprobe-a-very-long-name.exe"
+        << QStringList{"zvprobe-a-very-long-name.exe", "ZVPROBE-A-VERY-LONG-NAME.EXE"}
+        << QStringList{"zvprobe-a-very-", "zvprobe-a-very-long-name.ex",
+                       "zvprobe-a-very-long-name.exe2", "zvprobe-a-very-other"};
+    QTest::newRow("space") << "zv probe.exe" << QStringList{"zv probe.exe", "ZV PROBE.EXE"}
+                           << QStringList{"zv", "probe.exe", "zvprobe.exe"};
+    QTest::newRow("parenthesis") << "zv) x (y" << QStringList{"zv) x (y"} << QStringList{"zv)"};
+    QTest::newRow("non-ASCII") << "zvprüfer.exe" << QStringList{"zvprüfer.exe", "ZVPRÜFER.EXE"}
+                               << QStringList{"zvprufer.exe"};
+    QTest::newRow("non-ASCII over 15 bytes")
+        << "zvüberwachung-lang.exe"
+        << QStringList{"zvüberwachung-lang.exe", "ZVÜBERWACHUNG-LANG.EXE"}
+        << QStringList{"zvüberwachung-la"};
+}
+
+void TestProcessProbe::findsProcessesByImageName()
+{
+    QFETCH(QString, imageName);
+    QFETCH(QStringList, found);
+    QFETCH(QStringList, notFound);
+
+    ProcessProbe probe;
+    for (const QString &name : found)
+        QVERIFY2(!probe.IsProcessRunning(name), qPrintable(name + " runs before the test"));
+
+    NamedProcess process(imageName);
+    QVERIFY(process.isStarted());
+    QTest::qWait(60); // past the reuse window of the scan above
+    for (const QString &name : found)
+        QVERIFY2(probe.IsProcessRunning(name), qPrintable(name));
+    for (const QString &name : notFound)
+        QVERIFY2(!probe.IsProcessRunning(name), qPrintable(name));
+
+    // Several processes of one name answer the same as one.
+    NamedProcess twin(imageName);
+    QTest::qWait(60);
+    QVERIFY(probe.IsProcessRunning(found.first()));
+}
+
+void TestProcessProbe::endedProcessIsNotRunning()
+{
+    auto process = std::make_unique<NamedProcess>(QStringLiteral("zvprobe-ends"));
+    QVERIFY(process->isStarted());
+    ProcessProbe probe;
+    QVERIFY(probe.IsProcessRunning(QStringLiteral("zvprobe-ends")));
+    process->stop();
+    QTest::qWait(60);
+    QVERIFY(!probe.IsProcessRunning(QStringLiteral("zvprobe-ends")));
+}
+
+void TestProcessProbe::oneScanServesQueriesWithinFiftyMilliseconds()
+{
+    using namespace std::chrono_literals;
+    LinuxProcessQuery::Clock::time_point now{};
+    LinuxProcessQuery query([&now] { return now; });
+    NamedProcess process(QStringLiteral("zvprobe-reuse"));
+
+    // Ten slots ticking together cost one scan.
+    for (int slot = 0; slot < 10; ++slot)
+        QVERIFY(query.isRunning("zvprobe-reuse"));
+    QCOMPARE(query.scanCount(), std::size_t(1));
+
+    now += 49ms;
+    process.stop();
+    QVERIFY(query.isRunning("zvprobe-reuse")); // still the listing of 49 ms ago
+    QCOMPARE(query.scanCount(), std::size_t(1));
+
+    now += 1ms; // 50 ms old: not reused
+    QVERIFY(!query.isRunning("zvprobe-reuse"));
+    QCOMPARE(query.scanCount(), std::size_t(2));
+
+    // An empty name never lists anything.
+    now += 1s;
+    QVERIFY(!query.isRunning(""));
+    QCOMPARE(query.scanCount(), std::size_t(2));
+}
+
+void TestProcessProbe::imageNameComparison_data()
+{
+    QTest::addColumn<QByteArray>("a");
+    QTest::addColumn<QByteArray>("b");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("ASCII case") << QByteArray("Notepad.EXE") << QByteArray("notepad.exe") << true;
+    QTest::newRow("different") << QByteArray("notepad.exe") << QByteArray("notepad.ex") << false;
+    QTest::newRow("Unicode case") << QByteArray("straße.exe") << QByteArray("STRASSE.EXE") << false;
+    QTest::newRow("Greek") << QByteArray("σίγμα") << QByteArray("ΣΊΓΜΑ") << true;
+    QTest::newRow("invalid UTF-8 equal") << QByteArray("a\xff") << QByteArray("A\xff") << true;
+    QTest::newRow("invalid UTF-8 differs") << QByteArray("a\xfe") << QByteArray("a\xff") << false;
+}
+
+void TestProcessProbe::imageNameComparison()
+{
+    QFETCH(QByteArray, a);
+    QFETCH(QByteArray, b);
+    QFETCH(bool, same);
+    QCOMPARE(platform::sameImageName(a.toStdString(), b.toStdString()), same);
+}
+
+QTEST_GUILESS_MAIN(TestProcessProbe)
+#include "test_processprobe.moc"
