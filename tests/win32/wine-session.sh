@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Starts or stops the one wineserver that the tests share, in the prefix named by WINEPREFIX.
+#   wine-session.sh start|stop
+# Everything goes to /dev/null: Wine's helper processes keep the output pipes they inherit open,
+# and ctest would wait for them.
+set -euo pipefail
+: "${WINEPREFIX:?}"
+
+case $1 in
+start)
+    mkdir -p "$WINEPREFIX"
+    # A server left by an interrupted run, or by the test listing that ctest does first, would
+    # keep ours from starting; it serves no test.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -p >/dev/null 2>&1
+    wine wineboot >/dev/null 2>&1
+    ;;
+stop)
+    wineserver -k >/dev/null 2>&1 || true
+    ;;
+*)
+    echo "usage: $0 start|stop" >&2
+    exit 2
+    ;;
+esac
