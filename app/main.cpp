@@ -40,5 +40,7 @@ int main(int argc, char *argv[])
 
     window.Form_Load();
     window.show();
+    // Window managers may not focus a new tool window by themselves; the user expects to type.
+    window.activateWindow();
     return app.exec();
 }
