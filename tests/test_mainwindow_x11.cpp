@@ -75,7 +75,7 @@ public:
         const QString text = runTool("xprop", {"-id", m_window, "_NET_FRAME_EXTENTS"});
         QList<int> extents;
         static const QRegularExpression number(QStringLiteral("(\\d+)"));
-        const int equals = text.indexOf('=');
+        const qsizetype equals = text.indexOf('=');
         if (equals < 0)
             return extents;
         auto it = number.globalMatch(text.mid(equals));

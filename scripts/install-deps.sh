@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that are missing, and only those.
+#   install-deps.sh build   what building and running the program needs
+#   install-deps.sh test    that, plus what the tests and the Windows cross build need
+set -euo pipefail
+
+build_packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev libgl-dev libxcb1-dev libxcb-ewmh-dev
+    fonts-liberation2
+)
+test_packages=(
+    xvfb xauth openbox xdotool wmctrl x11-utils
+    libgtest-dev
+    g++-mingw-w64-x86-64 wine64 wine
+)
+
+case ${1:-build} in
+build) wanted=("${build_packages[@]}") ;;
+test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
+*) echo "usage: $0 build|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+echo "Installing: ${missing[*]}"
+sudo=()
+if ((EUID != 0)); then sudo=(sudo); fi
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
