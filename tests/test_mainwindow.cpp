@@ -4,6 +4,7 @@
 #include "ui/zel_vanto_main.h"
 
 #include <QLineEdit>
+#include <QProcess>
 #include <QSettings>
 #include <QTimer>
 #include <QtTest>
@@ -44,6 +45,7 @@ private slots:
     void loadFollowsTheStore();
     void unloadWritesGeometryThenEveryName();
     void untouchedGeometryIsWrittenBackUnchanged();
+    void withoutADisplayTheProgramSaysSoInOneLine();
 };
 
 void TestMainWindow::loadFollowsTheStore_data()
@@ -154,6 +156,22 @@ void TestMainWindow::untouchedGeometryIsWrittenBackUnchanged()
     QCOMPARE(ini.value("Settings/MainTop").toString(), QStringLiteral("-7"));
     QCOMPARE(ini.value("Settings/MainWidth").toString(), QStringLiteral("1700"));
     QCOMPARE(ini.value("Settings/MainHeight").toString(), QStringLiteral("4231"));
+}
+
+void TestMainWindow::withoutADisplayTheProgramSaysSoInOneLine()
+{
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(ZV_PROGRAM_PATH), {});
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit); // no abort
+    QCOMPARE(program.exitCode(), 1);
+    const QString message = QString::fromLocal8Bit(program.readAllStandardError()).trimmed();
+    QVERIFY2(!message.contains('\n'), qPrintable(message));
+    QVERIFY2(message.contains("xvfb-run"), qPrintable(message));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -189,14 +189,24 @@ struct ChildRun
     QString stderrText;
 };
 
-// Runs this test program as a child that saves `key` = `text` twice against `configDir`.
-ChildRun saveInChild(const QString &configDir, const QString &key, const QString &text)
+// Runs this test program as a child that saves `key` = `text` twice against `configDir`; as an
+// unprivileged user when `unprivileged` (root would write through any permission).
+ChildRun saveInChild(const QString &configDir, const QString &key, const QString &text,
+                     bool unprivileged = false)
 {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", configDir);
     child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"--save", key, text});
+    QStringList arguments{"--save", key, text};
+    if (unprivileged && ::geteuid() == 0) {
+        arguments = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
+                                QCoreApplication::applicationFilePath()} +
+                    arguments;
+        child.start(QStringLiteral("setpriv"), arguments);
+    } else {
+        child.start(QCoreApplication::applicationFilePath(), arguments);
+    }
     ChildRun run;
     if (!child.waitForFinished(30000))
         return run;
@@ -227,17 +237,29 @@ void TestSettingsStore::unwritableStoreIsReportedOnceAndTheFileKept()
     } else {
         dir.writeIni(before);
     }
-    if (obstacle == "read-only") {
-        if (::geteuid() == 0)
-            QSKIP("root writes into read-only directories; the other rows cover this as root");
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const bool readOnly = obstacle == "read-only";
+    if (readOnly && ::geteuid() == 0 &&
+        QProcess::execute("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "test",
+                                      "-x", QCoreApplication::applicationFilePath()}) != 0)
+        QSKIP("this test program cannot be run as an unprivileged user from where it is built");
+    if (readOnly) {
+        // Readable and searchable by everyone, writable by nobody but root.
+        const auto everyoneReads = QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                   QFileDevice::ReadGroup | QFileDevice::ExeGroup |
+                                   QFileDevice::ReadOther | QFileDevice::ExeOther;
+        QFile::setPermissions(dir.configDir(), everyoneReads);
+        QFile::setPermissions(folder, everyoneReads);
+        QFile::setPermissions(dir.iniPath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                                 QFileDevice::ReadOther);
     } else if (obstacle == "lock") {
         QVERIFY(QDir().mkpath(dir.iniPath() + ".lock/blocker"));
     }
 
-    const ChildRun run = saveInChild(dir.configDir(), "PROCESS_TEXTBOX_1", "lost.exe");
+    const ChildRun run =
+        saveInChild(dir.configDir(), "PROCESS_TEXTBOX_1", "lost.exe", readOnly);
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                       QFileDevice::ExeOwner);
+    QFile::setPermissions(dir.iniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QCOMPARE(run.exitCode, 0);
     // Reported once, naming the file, although the child saved twice.
     QCOMPARE(run.stderrText.count(QStringLiteral("ZEL-VANTO: settings file")), 1);
