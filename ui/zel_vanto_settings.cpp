@@ -17,7 +17,7 @@ const QString ZEL_VANTO_SETTINGS::kContactAddress = QStringLiteral("corvane@exam
 
 namespace {
 
-struct LabelSpec
+struct LabelDesign
 {
     const char *name;
     const char *caption;
@@ -25,7 +25,7 @@ struct LabelSpec
 };
 
 // The header: two labels, the credit across the full width, two labels.
-constexpr LabelSpec kLabels[] = {
+constexpr LabelDesign kLabels[] = {
     {"ZEL_VANTO_TITLE_1", "TARNWICK - ZEL-VANTO", {120, 120, 3735, 480}},
     {"ZEL_VANTO_TITLE_2", "Sentrovia", {3960, 120, 3135, 480}},
     {"ZEL_VANTO_CREATOR", "Created By Corvane", {120, 720, 6975, 450}},
@@ -65,13 +65,13 @@ ZEL_VANTO_SETTINGS::ZEL_VANTO_SETTINGS(ZEL_VANTO_MAIN &main)
     setFont(UiStyle::designFont(8.25, false));
     UiStyle::paintButtonFace(this);
 
-    for (const LabelSpec &spec : kLabels) {
-        auto *label = new ClickLabel(QString::fromUtf8(spec.caption), this);
-        label->setObjectName(QString::fromUtf8(spec.name));
+    for (const LabelDesign &design : kLabels) {
+        auto *label = new ClickLabel(QString::fromUtf8(design.caption), this);
+        label->setObjectName(QString::fromUtf8(design.name));
         label->setAlignment(Qt::AlignCenter);
         label->setFont(UiStyle::designFont(12, true));
         UiStyle::paintTitle(label);
-        label->setGeometry(Twips::toPixels(spec.place));
+        label->setGeometry(Twips::toPixels(design.place));
         if (label->objectName() == QLatin1String("ZEL_VANTO_CREATOR"))
             m_creator = label;
     }
