@@ -11,6 +11,9 @@ int main(int argc, char *argv[])
 {
     QString why;
     if (!platform::windowSystemAvailable(why)) {
+        // Name the program as it was started, so that the hint also works from a build tree.
+        why.replace(QStringLiteral("xvfb-run -a zel-vanto"),
+                    QStringLiteral("xvfb-run -a ") + QString::fromLocal8Bit(argv[0]));
         std::fprintf(stderr, "zel-vanto: %s\n", qPrintable(why));
         return 1;
     }
@@ -18,7 +21,6 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZEL-VANTO"));
     QApplication::setOrganizationName(QStringLiteral("ZEL-VANTO"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zel-vanto.png")));
     // The main window is a tool window, which does not end the program when it closes; its
     // unload does.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -8,6 +8,7 @@ build_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev libxcb1-dev libxcb-ewmh-dev
     fonts-liberation2
+    file dpkg-dev # cpack lists the .deb's library dependencies through these
 )
 test_packages=(
     xvfb xauth openbox xdotool wmctrl x11-utils

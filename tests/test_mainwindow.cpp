@@ -96,6 +96,7 @@ void TestMainWindow::loadFollowsTheStore()
     }
     QCOMPARE(window.keeper().isRunning(), keeper);
     QCOMPARE(probes, 0); // nothing is probed before the first tick
+    QCOMPARE(window.windowIcon().actualSize(QSize(128, 128)), QSize(100, 100));
     if (!ini.isEmpty()) {
         QCOMPARE(window.watcherSlot(8).box()->text(), QStringLiteral("eight.exe"));
     }

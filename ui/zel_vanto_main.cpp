@@ -38,6 +38,7 @@ ZEL_VANTO_MAIN::ZEL_VANTO_MAIN(SettingsStore &store, std::unique_ptr<ProcessProb
 {
     setObjectName(QStringLiteral("ZEL_VANTO_MAIN"));
     setWindowTitle(QStringLiteral("ZEL-VANTO"));
+    Q_INIT_RESOURCE(zel_vanto); // a static library's resources are not linked in by themselves
     setWindowIcon(QIcon(QStringLiteral(":/icons/zel-vanto.png")));
     setFont(UiStyle::designFont(8.25, false));
     UiStyle::paintButtonFace(this);
