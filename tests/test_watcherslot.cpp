@@ -56,26 +56,10 @@ class TestWatcherSlot : public QObject
     Q_OBJECT
 
 private slots:
-    void setupFollowsTheStoredFlag();
     void tickPaintsExactColours();
     void slotsTurnGreenAndRedOnTheirOwnTimers();
     void disabledSlotKeepsItsColourUntilItsNextTick();
 };
-
-void TestWatcherSlot::setupFollowsTheStoredFlag()
-{
-    Host host;
-    host.slot(1).setup(true, QStringLiteral("a.exe"));
-    host.slot(6).setup(false, QStringLiteral("hidden.exe"));
-    QVERIFY(host.box(1)->isVisible());
-    QVERIFY(host.timers[0]->isActive());
-    QCOMPARE(host.timers[0]->interval(), 1000);
-    QCOMPARE(host.box(1)->text(), QStringLiteral("a.exe"));
-    QVERIFY(!host.box(6)->isVisible());
-    QVERIFY(!host.timers[5]->isActive());
-    QCOMPARE(host.box(6)->text(), QStringLiteral("hidden.exe"));
-    QCOMPARE(host.slot(1).state(), SlotState::NotPolled);
-}
 
 void TestWatcherSlot::tickPaintsExactColours()
 {
