@@ -69,6 +69,18 @@ std::string readSmallFile(int dirFd, const char *relativePath)
     return content;
 }
 
+// The name as the comparison sees it: ASCII letters lowered, and Unicode simple case folding
+// applied where the name is valid UTF-8.
+std::string foldedName(const std::string &name)
+{
+    QString wide;
+    if (!isAscii(name) && decodeUtf8(name, wide))
+        return wide.toCaseFolded().toStdString();
+    std::string folded = name;
+    std::transform(folded.begin(), folded.end(), folded.begin(), asciiLower);
+    return folded;
+}
+
 } // namespace
 
 bool sameImageName(const std::string &a, const std::string &b)
@@ -99,13 +111,24 @@ bool LinuxProcessQuery::isRunning(const std::string &name)
         m_scannedAt = now;
     }
 
+    // Folded once per question, so that each process with an ASCII name (nearly all) costs one
+    // byte comparison; only names that are not ASCII need the Unicode comparison.
+    const std::string folded = foldedName(name);
+    const auto sameAsName = [&](const std::string &candidate) {
+        if (isAscii(candidate)) {
+            return candidate.size() == folded.size() &&
+                   asciiEqualNoCase(candidate.data(), folded.data(), folded.size());
+        }
+        return sameImageName(candidate, name);
+    };
+
     // A name longer than the kernel keeps may stand behind a truncated short name.
     const bool mayBeTruncated = name.size() > kShortNameLength;
     const bool nameIsAscii = isAscii(name);
     for (std::size_t i = 0; i < m_liveEntries; ++i) {
         Entry &entry = m_entries[i];
         if (entry.shortName.size() != kShortNameLength) {
-            if (sameImageName(entry.shortName, name))
+            if (sameAsName(entry.shortName))
                 return true;
             continue;
         }
@@ -113,7 +136,7 @@ bool LinuxProcessQuery::isRunning(const std::string &name)
             // A 15-byte short name equal to the name may still be the cut-off form of a longer
             // image name ("tool-name-here.exe" shows as "tool-name-here."): only count it when
             // neither argv[0] nor the executable says the real name is longer.
-            if (sameImageName(entry.shortName, name) && !isTruncation(entry))
+            if (sameAsName(entry.shortName) && !isTruncation(entry))
                 return true;
             continue;
         }

@@ -44,6 +44,9 @@ void TestProcessProbe::findsProcessesByImageName_data()
     QTest::newRow("space") << "zv probe.exe" << QStringList{"zv probe.exe", "ZV PROBE.EXE"}
                            << QStringList{"zv", "probe.exe", "zvprobe.exe"};
     QTest::newRow("parenthesis") << "zv) x (y" << QStringList{"zv) x (y"} << QStringList{"zv)"};
+    // The Kelvin sign folds to an ASCII k.
+    QTest::newRow("folds to ASCII") << "zvprobe-kelvin" << QStringList{"zvprobe-\u212Aelvin"}
+                                    << QStringList{"zvprobe-\u212Aelvi"};
     QTest::newRow("non-ASCII") << "zvprüfer.exe" << QStringList{"zvprüfer.exe", "ZVPRÜFER.EXE"}
                                << QStringList{"zvprufer.exe"};
     QTest::newRow("non-ASCII over 15 bytes")
