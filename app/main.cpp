@@ -38,7 +38,7 @@ int main(int argc, char *argv[])
     };
     platform::onEndRequest(&app, endFromOutside);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager &) { window.Form_Unload(); });
+                     [&window](QSessionManager &) { window.saveState(); });
 
     window.Form_Load();
     window.show();

@@ -63,7 +63,10 @@ void onEndRequest(QObject *context, std::function<void()> onEndRequest)
                      [notifier, callback = std::move(onEndRequest)] {
                          char byte = 0;
                          [[maybe_unused]] const auto got = ::read(g_signalPipe[0], &byte, 1);
-                         notifier->setEnabled(false); // once is enough
+                         // Once is enough; a second signal ends the program the usual way.
+                         notifier->setEnabled(false);
+                         for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP})
+                             std::signal(signalNumber, SIG_DFL);
                          callback();
                      });
     struct sigaction action = {};

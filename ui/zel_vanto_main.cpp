@@ -139,6 +139,11 @@ void ZEL_VANTO_MAIN::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    saveState();
+}
+
+void ZEL_VANTO_MAIN::saveState()
+{
     const WindowPlacement now = WindowPlacement::of(*this, m_placement);
     m_store.saveSingle(SettingKeys::mainLeft(), now.left);
     m_store.saveSingle(SettingKeys::mainTop(), now.top);

@@ -33,6 +33,8 @@ public:
     void Form_Load();
     // Writes geometry, then the ten names; runs once, however the program is asked to end.
     void Form_Unload();
+    // Writes what the unload writes, without unloading: for a session that may yet go on.
+    void saveState();
 
     // What the settings window switches (slot n is 1..10).
     void enable(int n);
