@@ -81,6 +81,19 @@ std::string foldedName(const std::string &name)
     return folded;
 }
 
+// The number of threads from a stat line, given where its state field starts (field 3 of 52;
+// the thread count is field 20).
+long threadCount(const char *state, const char *end)
+{
+    const char *field = state;
+    for (int skip = 0; skip < 17 && field; ++skip) {
+        field = static_cast<const char *>(std::memchr(field, ' ', static_cast<std::size_t>(end - field)));
+        if (field)
+            ++field;
+    }
+    return field && field < end ? std::strtol(field, nullptr, 10) : 0;
+}
+
 } // namespace
 
 bool sameImageName(const std::string &a, const std::string &b)
@@ -184,8 +197,8 @@ void LinuxProcessQuery::scan()
         if (!open || !close || close < open || close + 2 >= stat + length)
             continue;
         const char state = close[2];
-        if (state == 'Z' || state == 'X')
-            continue; // ended, not yet reaped
+        if (state == 'X' || (state == 'Z' && threadCount(close + 2, stat + length) <= 1))
+            continue; // ended, not yet reaped (a leader whose other threads run still runs)
         if (m_liveEntries == m_entries.size())
             m_entries.emplace_back();
         Entry &entry = m_entries[m_liveEntries++];

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -55,8 +56,10 @@ void onEndRequest(QObject *context, std::function<void()> onEndRequest)
 {
     // A signal handler may do almost nothing; it writes one byte, and the event loop does the
     // rest.
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) {
+        std::perror("zel-vanto: SIGTERM, SIGINT and SIGHUP will end the program without saving");
         return;
+    }
     ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
     auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, context);
     QObject::connect(notifier, &QSocketNotifier::activated, context,

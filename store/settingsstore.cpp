@@ -91,7 +91,13 @@ QString SettingsStore::GetSetting(const QString &application, const QString &sec
     area.settings->sync(); // pick up what another copy of the program wrote meanwhile
     reportProblem(*area.settings);
     const QVariant value = area.settings->value(path);
-    return value.isValid() ? value.toString() : defaultText;
+    if (!value.isValid())
+        return defaultText;
+    // A hand-edited value with an unquoted comma reads as a list; keep its text rather than
+    // lose it.
+    if (value.metaType().id() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
 }
 
 void SettingsStore::SaveSetting(const QString &application, const QString &section,

@@ -6,6 +6,9 @@
 #include <QtTest>
 
 #include <memory>
+#include <pthread.h>
+#include <sys/prctl.h>
+#include <thread>
 
 using platform::LinuxProcessQuery;
 
@@ -18,6 +21,7 @@ private slots:
     void findsProcessesByImageName_data();
     void findsProcessesByImageName();
     void endedProcessIsNotRunning();
+    void leaderThatEndedWhileItsThreadsRunIsRunning();
     void oneScanServesQueriesWithinFiftyMilliseconds();
     void imageNameComparison_data();
     void imageNameComparison();
@@ -90,6 +94,25 @@ void TestProcessProbe::endedProcessIsNotRunning()
     QVERIFY(!probe.IsProcessRunning(QStringLiteral("zvprobe-ends")));
 }
 
+void TestProcessProbe::leaderThatEndedWhileItsThreadsRunIsRunning()
+{
+    // The kernel shows such a process as a zombie, yet it runs on in its other threads.
+    QProcess process;
+    process.start(QCoreApplication::applicationFilePath(), {"--leader-ends"});
+    QVERIFY(process.waitForStarted());
+    ProcessProbe probe;
+    QTRY_VERIFY(probe.IsProcessRunning(QStringLiteral("zvprobe-leader")));
+    const auto state = [&process] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(process.processId()));
+        return stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+    };
+    QTRY_VERIFY(state().contains(") Z "));
+    QTest::qWait(60);
+    QVERIFY(probe.IsProcessRunning(QStringLiteral("zvprobe-leader")));
+    process.kill();
+    process.waitForFinished();
+}
+
 void TestProcessProbe::oneScanServesQueriesWithinFiftyMilliseconds()
 {
     using namespace std::chrono_literals;
@@ -138,5 +161,15 @@ void TestProcessProbe::imageNameComparison()
     QCOMPARE(platform::sameImageName(a.toStdString(), b.toStdString()), same);
 }
 
-QTEST_GUILESS_MAIN(TestProcessProbe)
+int main(int argc, char **argv)
+{
+    if (argc == 2 && qstrcmp(argv[1], "--leader-ends") == 0) {
+        ::prctl(PR_SET_NAME, "zvprobe-leader");
+        std::thread([] { std::this_thread::sleep_for(std::chrono::minutes(10)); }).detach();
+        ::pthread_exit(nullptr);
+    }
+    QCoreApplication app(argc, argv);
+    TestProcessProbe test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_processprobe.moc"

@@ -55,6 +55,7 @@ private slots:
     void namesRoundTripVerbatim();
     void typedReads_data();
     void typedReads();
+    void handEditedNameWithCommaIsKept();
     void geometryTextForms();
     void unwritableStoreIsReportedOnceAndTheFileKept_data();
     void unwritableStoreIsReportedOnceAndTheFileKept();
@@ -121,6 +122,13 @@ void TestSettingsStore::typedReads_data()
     QTest::newRow("empty") << QByteArray("") << 1695.0f << qint16(1) << false << 0.0;
     QTest::newRow("too big for 16 bits") << QByteArray("1e99") << 1695.0f << qint16(1) << true << 1e99;
     QTest::newRow("not a number") << QByteArray("nan") << 1695.0f << qint16(1) << false << 0.0;
+}
+
+void TestSettingsStore::handEditedNameWithCommaIsKept()
+{
+    TestStore dir;
+    dir.writeIni("[Settings]\nPROCESS_TEXTBOX_1=a,b.exe\n"); // unquoted: INI reads a list
+    QCOMPARE(SettingsStore().text(SettingKeys::processTextbox(1)), QStringLiteral("a,b.exe"));
 }
 
 void TestSettingsStore::typedReads()
