@@ -1,5 +1,6 @@
 #include "windowplacement.h"
 
+#include "store/settingsstore.h"
 #include "twips.h"
 
 #include <QGuiApplication>
@@ -23,6 +24,20 @@ QRect WindowPlacement::outerRect() const
 {
     return {outerCorner(), QSize(std::max(1, Twips::toPixels(width)),
                                  std::max(1, Twips::toPixels(height)))};
+}
+
+WindowPlacement WindowPlacement::load(SettingsStore &store, const SettingKey &leftKey,
+                                      const SettingKey &topKey, const SettingKey &widthKey,
+                                      const SettingKey &heightKey, int frameWidth, int frameHeight)
+{
+    WindowPlacement stored;
+    stored.frameWidth = frameWidth;
+    stored.frameHeight = frameHeight;
+    stored.left = store.single(leftKey);
+    stored.top = store.single(topKey);
+    stored.width = store.single(widthKey);
+    stored.height = store.single(heightKey);
+    return stored;
 }
 
 WindowPlacement WindowPlacement::of(const QWidget &window, const WindowPlacement &loaded)

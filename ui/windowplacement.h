@@ -5,6 +5,8 @@
 #include <QSize>
 
 class QWidget;
+class SettingsStore;
+struct SettingKey;
 
 // Stored window geometry in twips, as the store keeps it: the frame's outer corner and the outer
 // size. The client area is the outer size less the design's frame allowances, whatever frame the
@@ -24,6 +26,11 @@ struct WindowPlacement
     QPoint outerCorner() const;   // pixels
     QSize clientSize() const;     // pixels, at least 1 x 1
     QRect outerRect() const;      // pixels, the outer size as the design sees it
+
+    // The placement stored under the four keys, for a window with the given frame allowances.
+    static WindowPlacement load(SettingsStore &store, const SettingKey &leftKey,
+                                const SettingKey &topKey, const SettingKey &widthKey,
+                                const SettingKey &heightKey, int frameWidth, int frameHeight);
 
     // The placement of a shown window. Where nothing changed since `loaded` was applied, the
     // loaded numbers are kept exactly, so that reopening never rounds them again.

@@ -98,13 +98,9 @@ WatcherSlot &ZEL_VANTO_MAIN::watcherSlot(int n)
 
 void ZEL_VANTO_MAIN::Form_Load()
 {
-    WindowPlacement stored;
-    stored.frameWidth = kFrameWidth;
-    stored.frameHeight = kFrameHeight;
-    stored.left = m_store.single(SettingKeys::mainLeft());
-    stored.top = m_store.single(SettingKeys::mainTop());
-    stored.width = m_store.single(SettingKeys::mainWidth());
-    stored.height = m_store.single(SettingKeys::mainHeight());
+    const WindowPlacement stored = WindowPlacement::load(
+        m_store, SettingKeys::mainLeft(), SettingKeys::mainTop(), SettingKeys::mainWidth(),
+        SettingKeys::mainHeight(), kFrameWidth, kFrameHeight);
     // A window wholly off every screen could not be reached: it is not in the taskbar.
     m_placement = stored.rescuedOnScreen();
     m_placement.applyTo(*this);

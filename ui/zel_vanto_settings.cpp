@@ -117,13 +117,9 @@ ZEL_VANTO_SETTINGS::~ZEL_VANTO_SETTINGS() = default;
 void ZEL_VANTO_SETTINGS::Form_Load()
 {
     SettingsStore &store = m_main.store();
-    WindowPlacement stored;
-    stored.frameWidth = kFrameWidth;
-    stored.frameHeight = kFrameHeight;
-    stored.left = store.single(SettingKeys::settingsLeft());
-    stored.top = store.single(SettingKeys::settingsTop());
-    stored.width = store.single(SettingKeys::settingsWidth());
-    stored.height = store.single(SettingKeys::settingsHeight());
+    const WindowPlacement stored = WindowPlacement::load(
+        store, SettingKeys::settingsLeft(), SettingKeys::settingsTop(),
+        SettingKeys::settingsWidth(), SettingKeys::settingsHeight(), kFrameWidth, kFrameHeight);
     // A modal window off every screen would leave the program unusable: bring it back.
     m_placement = stored.rescuedOnScreen();
     m_placement.applyTo(*this);
