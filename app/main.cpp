@@ -4,7 +4,6 @@
 #include "ui/zel_vanto_main.h"
 
 #include <QApplication>
-
 #include <cstdio>
 
 int main(int argc, char *argv[])

@@ -9,8 +9,6 @@
 // The strip counts as painted when every pixel in it is black or a shade of pure green (the
 // text's anti-aliasing over black) and both enough black and enough full green are there: no
 // other state of the screen looks like that. Exit status 0 on success, 1 on timeout, 2 on error.
-#include <xcb/xcb.h>
-
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -20,6 +18,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -30,7 +29,10 @@ struct Rect
 
 volatile std::sig_atomic_t g_stop = 0;
 
-void onStop(int) { g_stop = 1; }
+void onStop(int)
+{
+    g_stop = 1;
+}
 
 double nowMs()
 {
@@ -157,7 +159,9 @@ int main(int argc, char **argv)
         return usage();
 
     // Interrupted, it still ends the program it started rather than leave it behind.
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onStop;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);

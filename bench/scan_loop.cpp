@@ -16,7 +16,10 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-void onStop(int) { g_stop = 1; }
+void onStop(int)
+{
+    g_stop = 1;
+}
 
 // One pass over the process table; returns how many live processes it saw.
 long scanOnce()
@@ -56,7 +59,9 @@ long scanOnce()
 int main(int argc, char **argv)
 {
     const long intervalMs = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1000;
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onStop;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
@@ -72,7 +77,8 @@ int main(int argc, char **argv)
         next.tv_nsec += (intervalMs % 1000) * 1000000L;
         next.tv_sec += intervalMs / 1000 + next.tv_nsec / 1000000000L;
         next.tv_nsec %= 1000000000L;
-        while (!g_stop && clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) == EINTR) {
+        while (!g_stop &&
+               clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) == EINTR) {
         }
     }
     std::printf("scan_loop: %ld scans, %ld live processes in the last\n", scans, lastLive);

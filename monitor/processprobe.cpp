@@ -4,8 +4,7 @@ ProcessProbe::ProcessProbe() : ProcessProbe(platform::createProcessQuery()) {}
 
 ProcessProbe::ProcessProbe(std::unique_ptr<platform::ProcessQuery> query)
     : m_query(std::move(query))
-{
-}
+{}
 
 ProcessProbe::~ProcessProbe() = default;
 

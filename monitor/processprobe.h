@@ -3,7 +3,6 @@
 #include "platform/processquery.h"
 
 #include <QString>
-
 #include <memory>
 
 // Tells the watch slots whether a process with a given image name runs right now.

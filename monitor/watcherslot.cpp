@@ -10,8 +10,7 @@ const QColor WatcherSlot::kNotRunningColor = QColor(255, 0, 0);
 
 WatcherSlot::WatcherSlot(QLineEdit *box, QTimer *timer, ProcessProbe &probe)
     : m_box(box), m_timer(timer), m_probe(probe)
-{
-}
+{}
 
 void WatcherSlot::setup(bool enabled, const QString &name)
 {

@@ -8,7 +8,12 @@ class QTimer;
 class ProcessProbe;
 
 // What a slot's box shows. The box's background colour is the only record of it.
-enum class SlotState { NotPolled, Running, NotRunning };
+enum class SlotState
+{
+    NotPolled,
+    Running,
+    NotRunning
+};
 
 // One watch slot: a name box and a poll timer on the host window. While enabled, the slot asks
 // the probe once a second whether a process of the box's name runs and paints the box.

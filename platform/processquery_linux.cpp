@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringDecoder>
-
 #include <algorithm>
 #include <cstring>
 #include <dirent.h>
@@ -87,7 +86,8 @@ long threadCount(const char *state, const char *end)
 {
     const char *field = state;
     for (int skip = 0; skip < 17 && field; ++skip) {
-        field = static_cast<const char *>(std::memchr(field, ' ', static_cast<std::size_t>(end - field)));
+        field = static_cast<const char *>(
+            std::memchr(field, ' ', static_cast<std::size_t>(end - field)));
         if (field)
             ++field;
     }
@@ -111,8 +111,7 @@ bool sameImageName(const std::string &a, const std::string &b)
 
 LinuxProcessQuery::LinuxProcessQuery(std::function<Clock::time_point()> now, std::string procRoot)
     : m_now(std::move(now)), m_procRoot(std::move(procRoot))
-{
-}
+{}
 
 bool LinuxProcessQuery::isRunning(const std::string &name)
 {
@@ -155,8 +154,7 @@ bool LinuxProcessQuery::isRunning(const std::string &name)
         }
         // For non-ASCII names the byte prefix can differ in case in ways ASCII folding misses,
         // so look at the long names of every 15-byte process then; such names are rare.
-        if (nameIsAscii &&
-            !asciiEqualNoCase(entry.shortName.data(), name.data(), kShortNameLength))
+        if (nameIsAscii && !asciiEqualNoCase(entry.shortName.data(), name.data(), kShortNameLength))
             continue;
         readLongNames(entry);
         if ((!entry.argv0Base.empty() && sameImageName(entry.argv0Base, name)) ||

@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QString>
-
 #include <functional>
 
 // How the operating system's session reaches the program, outside its windows.

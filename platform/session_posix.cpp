@@ -1,9 +1,6 @@
 #include "session.h"
 
 #include <QSocketNotifier>
-
-#include <xcb/xcb.h>
-
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -11,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 namespace platform {
 

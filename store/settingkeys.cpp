@@ -6,7 +6,8 @@ namespace SettingKeys {
 
 namespace {
 
-enum Index {
+enum Index
+{
     MainLeft,
     MainTop,
     MainWidth,
@@ -61,16 +62,49 @@ const std::vector<SettingKey> &all()
     return table;
 }
 
-const SettingKey &mainLeft() { return at(MainLeft); }
-const SettingKey &mainTop() { return at(MainTop); }
-const SettingKey &mainWidth() { return at(MainWidth); }
-const SettingKey &mainHeight() { return at(MainHeight); }
-const SettingKey &processTextbox(int slot) { return at(slotIndex(ProcessTextbox1, slot)); }
-const SettingKey &enablePw(int slot) { return at(slotIndex(EnablePw1, slot)); }
-const SettingKey &alwaysOnTop() { return at(AlwaysOnTop); }
-const SettingKey &settingsLeft() { return at(SettingsLeft); }
-const SettingKey &settingsTop() { return at(SettingsTop); }
-const SettingKey &settingsWidth() { return at(SettingsWidth); }
-const SettingKey &settingsHeight() { return at(SettingsHeight); }
+const SettingKey &mainLeft()
+{
+    return at(MainLeft);
+}
+const SettingKey &mainTop()
+{
+    return at(MainTop);
+}
+const SettingKey &mainWidth()
+{
+    return at(MainWidth);
+}
+const SettingKey &mainHeight()
+{
+    return at(MainHeight);
+}
+const SettingKey &processTextbox(int slot)
+{
+    return at(slotIndex(ProcessTextbox1, slot));
+}
+const SettingKey &enablePw(int slot)
+{
+    return at(slotIndex(EnablePw1, slot));
+}
+const SettingKey &alwaysOnTop()
+{
+    return at(AlwaysOnTop);
+}
+const SettingKey &settingsLeft()
+{
+    return at(SettingsLeft);
+}
+const SettingKey &settingsTop()
+{
+    return at(SettingsTop);
+}
+const SettingKey &settingsWidth()
+{
+    return at(SettingsWidth);
+}
+const SettingKey &settingsHeight()
+{
+    return at(SettingsHeight);
+}
 
 } // namespace SettingKeys

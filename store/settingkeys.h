@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <vector>
 
 // One entry of the store's key table: the key and the text read when it is absent.

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QLockFile>
 #include <QSettings>
-
 #include <cmath>
 #include <cstdio>
 #include <limits>

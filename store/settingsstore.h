@@ -3,7 +3,6 @@
 #include "settingkeys.h"
 
 #include <QString>
-
 #include <map>
 #include <memory>
 

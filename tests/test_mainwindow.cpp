@@ -5,7 +5,6 @@
 
 #include <QLineEdit>
 #include <QtTest>
-
 #include <memory>
 
 // The main window's load and unload against a real settings file, on the offscreen platform.
@@ -40,14 +39,15 @@ void TestMainWindow::loadFollowsTheStore_data()
 
     QTest::newRow("empty store") << QByteArray() << "1111100000" << false;
     QTest::newRow("flags as stored")
-        << QByteArray("ENABLE_PW_1=0\nENABLE_PW_10=1\nAlwaysOnTopTimer_TICKBOX=1\n")
-        << "0111100001" << true;
+        << QByteArray("ENABLE_PW_1=0\nENABLE_PW_10=1\nAlwaysOnTopTimer_TICKBOX=1\n") << "0111100001"
+        << true;
     // Any non-zero number enables a slot; only exactly 1 starts the keeper.
     QTest::newRow("other numbers")
-        << QByteArray("ENABLE_PW_2=2\nENABLE_PW_6=-1\nENABLE_PW_7=0.5\nAlwaysOnTopTimer_TICKBOX=2\n")
+        << QByteArray(
+               "ENABLE_PW_2=2\nENABLE_PW_6=-1\nENABLE_PW_7=0.5\nAlwaysOnTopTimer_TICKBOX=2\n")
         << "1111111000" << false;
-    QTest::newRow("one in another form") << QByteArray("AlwaysOnTopTimer_TICKBOX=1.0\n")
-                                         << "1111100000" << true;
+    QTest::newRow("one in another form")
+        << QByteArray("AlwaysOnTopTimer_TICKBOX=1.0\n") << "1111100000" << true;
     QTest::newRow("unreadable values fall back to defaults")
         << QByteArray("ENABLE_PW_1=abc\nENABLE_PW_6=\nAlwaysOnTopTimer_TICKBOX=yes\n")
         << "1111100000" << false;

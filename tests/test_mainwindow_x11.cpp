@@ -3,7 +3,6 @@
 
 #include <QtGui>
 #include <QtTest>
-
 #include <csignal>
 
 // The real program in a real window under openbox: started as its own process against a private

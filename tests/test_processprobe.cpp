@@ -4,7 +4,6 @@
 
 #include <QFileInfo>
 #include <QtTest>
-
 #include <memory>
 #include <pthread.h>
 #include <sys/prctl.h>
@@ -33,9 +32,10 @@ void TestProcessProbe::findsProcessesByImageName_data()
     QTest::addColumn<QStringList>("found");
     QTest::addColumn<QStringList>("notFound");
 
-    QTest::newRow("plain") << "zvprobe-plain" << QStringList{"zvprobe-plain", "ZVPROBE-PLAIN"}
-                           << QStringList{"zvprobe-plai", "zvprobe", "zvprobe-plain ", "",
-                                          "zvprobe-plain.exe", "zvprobe-.*", "*"};
+    QTest::newRow("plain")
+        << "zvprobe-plain" << QStringList{"zvprobe-plain", "ZVPROBE-PLAIN"}
+        << QStringList{"zvprobe-plai", "zvprobe", "zvprobe-plain ", "", "zvprobe-plain.exe",
+                       "zvprobe-.*",   "*"};
     QTest::newRow("with extension")
         << "zvprobe-tool.exe" << QStringList{"zvprobe-tool.exe", "ZvProbe-Tool.EXE"}
         << QStringList{"zvprobe-tool", "zvprobe-tool.ex"};

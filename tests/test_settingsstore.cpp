@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QtTest>
-
 #include <unistd.h>
 
 // The store against a real INI file in a private configuration directory.
@@ -30,8 +29,8 @@ ChildRun saveInChild(const QString &configDir, const QString &key, const QString
     QString program = QCoreApplication::applicationFilePath();
     QStringList arguments{"--save", key, text};
     if (unprivileged && ::geteuid() == 0) {
-        arguments = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} +
-                    arguments;
+        arguments =
+            QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + arguments;
         program = QStringLiteral("setpriv");
     }
     child.start(program, arguments);
@@ -110,17 +109,19 @@ void TestSettingsStore::namesRoundTripVerbatim()
 void TestSettingsStore::typedReads_data()
 {
     QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<float>("single");  // as MainWidth (default 1695)
-    QTest::addColumn<qint16>("int16");  // as ENABLE_PW_2 (default 1)
-    QTest::addColumn<bool>("boolean");  // as ENABLE_PW_8 (default false)
-    QTest::addColumn<double>("real");   // as AlwaysOnTopTimer_TICKBOX (default 0)
+    QTest::addColumn<float>("single"); // as MainWidth (default 1695)
+    QTest::addColumn<qint16>("int16"); // as ENABLE_PW_2 (default 1)
+    QTest::addColumn<bool>("boolean"); // as ENABLE_PW_8 (default false)
+    QTest::addColumn<double>("real");  // as AlwaysOnTopTimer_TICKBOX (default 0)
 
     QTest::newRow("one") << QByteArray("1") << 1.0f << qint16(1) << true << 1.0;
     QTest::newRow("negative") << QByteArray("-150") << -150.0f << qint16(-150) << true << -150.0;
-    QTest::newRow("fraction rounds to even") << QByteArray("2.5") << 2.5f << qint16(2) << true << 2.5;
+    QTest::newRow("fraction rounds to even")
+        << QByteArray("2.5") << 2.5f << qint16(2) << true << 2.5;
     QTest::newRow("letters") << QByteArray("abc") << 1695.0f << qint16(1) << false << 0.0;
     QTest::newRow("empty") << QByteArray("") << 1695.0f << qint16(1) << false << 0.0;
-    QTest::newRow("too big for 16 bits") << QByteArray("1e99") << 1695.0f << qint16(1) << true << 1e99;
+    QTest::newRow("too big for 16 bits")
+        << QByteArray("1e99") << 1695.0f << qint16(1) << true << 1e99;
     QTest::newRow("not a number") << QByteArray("nan") << 1695.0f << qint16(1) << false << 0.0;
 }
 
@@ -182,9 +183,10 @@ void TestSettingsStore::unwritableStoreIsReportedOnceAndTheFileKept()
                                           "test", "-x", QCoreApplication::applicationFilePath()}))
             QSKIP("this test program cannot run as an unprivileged user from where it is built");
         // Readable by everyone, writable by nobody but root.
-        const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-        const auto searchable = readable | QFileDevice::ExeOwner | QFileDevice::ExeGroup |
-                                QFileDevice::ExeOther;
+        const auto readable =
+            QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        const auto searchable =
+            readable | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
         QFile::setPermissions(dir.configDir(), searchable);
         QFile::setPermissions(folder, searchable);
         QFile::setPermissions(dir.iniPath(), readable);
@@ -193,8 +195,8 @@ void TestSettingsStore::unwritableStoreIsReportedOnceAndTheFileKept()
     }
 
     const ChildRun run = saveInChild(dir.configDir(), "PROCESS_TEXTBOX_1", "lost.exe", readOnly);
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                      QFileDevice::ExeOwner);
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCOMPARE(run.exitCode, 0); // the program goes on
     // Reported once, naming the file, although the child saved twice.
     QCOMPARE(run.stderrText.count(QStringLiteral("ZEL-VANTO: settings file")), 1);

@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QtTest>
-
 #include <memory>
 #include <vector>
 

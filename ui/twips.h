@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QRect>
-
 #include <cmath>
 
 // Window and control places are designed in twips: 1440 to the inch, 15 to a logical pixel.

@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
-
 #include <algorithm>
 
 QPoint WindowPlacement::outerCorner() const
@@ -22,8 +21,8 @@ QSize WindowPlacement::clientSize() const
 
 QRect WindowPlacement::outerRect() const
 {
-    return {outerCorner(), QSize(std::max(1, Twips::toPixels(width)),
-                                 std::max(1, Twips::toPixels(height)))};
+    return {outerCorner(),
+            QSize(std::max(1, Twips::toPixels(width)), std::max(1, Twips::toPixels(height)))};
 }
 
 WindowPlacement WindowPlacement::load(SettingsStore &store, const SettingKey &leftKey,

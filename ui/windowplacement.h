@@ -23,9 +23,9 @@ struct WindowPlacement
     float width = 0;
     float height = 0;
 
-    QPoint outerCorner() const;   // pixels
-    QSize clientSize() const;     // pixels, at least 1 x 1
-    QRect outerRect() const;      // pixels, the outer size as the design sees it
+    QPoint outerCorner() const; // pixels
+    QSize clientSize() const;   // pixels, at least 1 x 1
+    QRect outerRect() const;    // pixels, the outer size as the design sees it
 
     // The placement stored under the four keys, for a window with the given frame allowances.
     static WindowPlacement load(SettingsStore &store, const SettingKey &leftKey,

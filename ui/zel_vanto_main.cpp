@@ -12,7 +12,6 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QTimer>
-
 #include <limits>
 
 namespace {
@@ -25,15 +24,15 @@ constexpr Twips::Place boxPlace(int n)
     return {0, 240 + 360 * (n - 1), 1575, 375};
 }
 
-constexpr int kFrameWidth = 2 * 60;  // design frame: 60 twips at each side
+constexpr int kFrameWidth = 2 * 60;    // design frame: 60 twips at each side
 constexpr int kFrameHeight = 300 + 60; // caption and top edge, bottom edge
 
 } // namespace
 
 ZEL_VANTO_MAIN::ZEL_VANTO_MAIN(SettingsStore &store, std::unique_ptr<ProcessProbe> probe,
                                QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint),
+    : QWidget(parent,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_store(store), m_probe(std::move(probe))
 {
     setObjectName(QStringLiteral("ZEL_VANTO_MAIN"));
@@ -146,7 +145,8 @@ void ZEL_VANTO_MAIN::saveState()
     m_store.saveSingle(SettingKeys::mainWidth(), now.width);
     m_store.saveSingle(SettingKeys::mainHeight(), now.height);
     for (int n = 1; n <= kSlotCount; ++n)
-        m_store.save(SettingKeys::processTextbox(n), m_boxes[static_cast<std::size_t>(n - 1)]->text());
+        m_store.save(SettingKeys::processTextbox(n),
+                     m_boxes[static_cast<std::size_t>(n - 1)]->text());
 }
 
 void ZEL_VANTO_MAIN::closeEvent(QCloseEvent *event)

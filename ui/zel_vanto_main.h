@@ -6,7 +6,6 @@
 #include "windowplacement.h"
 
 #include <QWidget>
-
 #include <array>
 #include <memory>
 

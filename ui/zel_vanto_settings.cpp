@@ -43,7 +43,7 @@ constexpr Twips::Place enablePlace(int n)
 constexpr Twips::Place kAlwaysOnTopPlace{1440, 3840, 1575, 495};
 constexpr Twips::Place kOkPlace{4560, 3840, 2055, 495};
 
-constexpr int kFrameWidth = 7320 - 7230;  // outer less client size of the design
+constexpr int kFrameWidth = 7320 - 7230; // outer less client size of the design
 constexpr int kFrameHeight = 4845 - 4515;
 
 // The check state a box shows for a stored value: only 1 checks it.
@@ -55,8 +55,8 @@ Qt::CheckState shownState(qint16 value)
 } // namespace
 
 ZEL_VANTO_SETTINGS::ZEL_VANTO_SETTINGS(ZEL_VANTO_MAIN &main)
-    : QDialog(&main, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                         Qt::WindowCloseButtonHint),
+    : QDialog(&main,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_main(main)
 {
     setObjectName(QStringLiteral("ZEL_VANTO_SETTINGS"));

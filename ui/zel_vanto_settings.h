@@ -3,7 +3,6 @@
 #include "windowplacement.h"
 
 #include <QDialog>
-
 #include <array>
 
 class ClickLabel;
