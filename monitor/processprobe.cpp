@@ -1,16 +1,12 @@
 #include "processprobe.h"
 
-ProcessProbe::ProcessProbe() : ProcessProbe(platform::createProcessQuery()) {}
-
 ProcessProbe::ProcessProbe(std::unique_ptr<platform::ProcessQuery> query)
     : m_query(std::move(query))
 {}
 
 ProcessProbe::~ProcessProbe() = default;
 
-bool ProcessProbe::IsProcessRunning(const QString &name)
+bool ProcessProbe::IsProcessRunning(const std::string &name)
 {
-    if (name.isEmpty() || !m_query)
-        return false;
-    return m_query->isRunning(name.toStdString());
+    return !name.empty() && m_query && m_query->isRunning(name);
 }

@@ -1,53 +1,33 @@
 #include "topmostkeeper.h"
 
-#include <QTimer>
-#include <QWidget>
-#include <QWindow>
+TopmostKeeper::TopmostKeeper(Timer &timer, platform::ZOrder &zorder,
+                             std::function<platform::WindowId()> mainWindow)
+    : m_timer(timer), m_zorder(zorder), m_mainWindow(std::move(mainWindow))
+{}
 
-TopmostKeeper::TopmostKeeper(QTimer *timer, QWidget *window,
-                             std::unique_ptr<platform::ZOrder> zorder)
-    : m_timer(timer), m_window(window), m_zorder(std::move(zorder))
+void TopmostKeeper::setup()
 {
-    m_timer->setInterval(kIntervalMs);
+    m_timer.setInterval(kIntervalMs);
 }
-
-TopmostKeeper::~TopmostKeeper() = default;
 
 void TopmostKeeper::enableKeeper()
 {
-    m_timer->start();
-    if (!m_zorder) {
-        // Set on the QWindow: QWidget::setWindowFlags() would hide and re-create the window.
-        m_window->winId();
-        if (QWindow *handle = m_window->windowHandle())
-            handle->setFlag(Qt::WindowStaysOnTopHint, true);
-    }
+    m_timer.start();
 }
 
 void TopmostKeeper::disableKeeper()
 {
-    m_timer->stop();
-}
-
-bool TopmostKeeper::isRunning() const
-{
-    return m_timer->isActive();
+    m_timer.stop();
 }
 
 void TopmostKeeper::tick()
 {
-    if (!m_zorder)
-        return;
-    // Read the id afresh: the toolkit re-creates the native window on some changes.
-    const QWindow *handle = m_window->windowHandle();
-    if (!handle)
-        return;
-    const auto self = static_cast<platform::WindowId>(handle->winId());
-    const platform::WindowId foreground = m_zorder->foregroundWindow();
+    const platform::WindowId self = m_mainWindow();
+    const platform::WindowId foreground = m_zorder.foregroundWindow();
     if (foreground == self)
         return;
     // Demote the foreground window first, so that the main window ends above it.
     if (foreground != 0)
-        m_zorder->clearTopmost(foreground);
-    m_zorder->setTopmost(self);
+        m_zorder.clearTopmost(foreground);
+    m_zorder.setTopmost(self);
 }

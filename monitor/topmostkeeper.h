@@ -1,34 +1,33 @@
 #pragma once
 
-#include "platform/zorder.h"
+#include "controls.h"
+#include "zorder.h"
 
-#include <memory>
-
-class QTimer;
-class QWidget;
+#include <functional>
 
 // Keeps the main window above every other window while "Always On Top" is on: once a second it
 // takes the topmost mark from whatever other window has the foreground, then raises the main
-// window. Stopping it reverts nothing.
+// window. It remembers nothing between ticks, and stopping it reverts nothing.
 class TopmostKeeper
 {
 public:
     static constexpr int kIntervalMs = 1000;
 
-    // `timer` and `window` belong to the main window. Without a z-order back end (a window system
-    // with no foreground to read) the ticks do nothing and the window is given the toolkit's
-    // stays-on-top hint instead.
-    TopmostKeeper(QTimer *timer, QWidget *window, std::unique_ptr<platform::ZOrder> zorder);
-    ~TopmostKeeper();
+    // `mainWindow` gives the main window's native handle at the moment of each tick (a toolkit
+    // may re-create it).
+    TopmostKeeper(Timer &timer, platform::ZOrder &zorder,
+                  std::function<platform::WindowId()> mainWindow);
 
+    // At the main window's load: the timer's interval.
+    void setup();
     void enableKeeper();
     void disableKeeper();
     void tick();
 
-    bool isRunning() const;
+    bool isRunning() const { return m_timer.isRunning(); }
 
 private:
-    QTimer *m_timer;
-    QWidget *m_window;
-    std::unique_ptr<platform::ZOrder> m_zorder;
+    Timer &m_timer;
+    platform::ZOrder &m_zorder;
+    std::function<platform::WindowId()> m_mainWindow;
 };

@@ -2,61 +2,70 @@
 
 #include "processprobe.h"
 
-#include <QLineEdit>
-#include <QTimer>
+#include <cassert>
 
-const QColor WatcherSlot::kRunningColor = QColor(0, 255, 0);
-const QColor WatcherSlot::kNotRunningColor = QColor(255, 0, 0);
-
-WatcherSlot::WatcherSlot(QLineEdit *box, QTimer *timer, ProcessProbe &probe)
+WatcherSlot::WatcherSlot(NameBox &box, Timer &timer, ProcessProbe &probe)
     : m_box(box), m_timer(timer), m_probe(probe)
 {}
 
-void WatcherSlot::setup(bool enabled, const QString &name)
-{
-    m_timer->setInterval(kIntervalMs);
-    if (enabled)
-        m_timer->start();
-    else
-        m_timer->stop();
-    m_box->setVisible(enabled);
-    m_box->setText(name);
-}
-
 void WatcherSlot::enable()
 {
-    // A timer that already runs keeps its phase.
-    if (!m_timer->isActive())
-        m_timer->start();
-    m_box->show();
+    if (!m_timer.isRunning())
+        m_timer.start();
+    m_box.setVisible(true);
 }
 
 void WatcherSlot::disable()
 {
-    m_timer->stop();
-    m_box->hide();
+    m_timer.stop();
+    m_box.setVisible(false);
 }
 
 void WatcherSlot::tick()
 {
-    const QString name = m_box->text();
-    const bool running = !name.isEmpty() && m_probe.IsProcessRunning(name);
-    paint(running ? kRunningColor : kNotRunningColor);
+    const std::string name = m_box.text();
+    const bool running = !name.empty() && m_probe.IsProcessRunning(name);
+    m_state = running ? SlotState::Running : SlotState::NotRunning;
+    // Written on every tick, also when it does not change.
+    m_box.setBackground(running ? kRunningColour : kNotRunningColour);
 }
 
-SlotState WatcherSlot::state() const
+namespace {
+
+template <std::size_t... I>
+std::array<WatcherSlot, sizeof...(I)> makeSlots(const std::array<NameBox *, sizeof...(I)> &boxes,
+                                                const std::array<Timer *, sizeof...(I)> &timers,
+                                                ProcessProbe &probe, std::index_sequence<I...>)
 {
-    const QColor shown = m_box->palette().color(QPalette::Base);
-    if (shown == kRunningColor)
-        return SlotState::Running;
-    if (shown == kNotRunningColor)
-        return SlotState::NotRunning;
-    return SlotState::NotPolled;
+    return {WatcherSlot(*boxes[I], *timers[I], probe)...};
 }
 
-void WatcherSlot::paint(const QColor &color)
+} // namespace
+
+WatcherSlots::WatcherSlots(const std::array<NameBox *, kCount> &boxes,
+                           const std::array<Timer *, kCount> &timers, ProcessProbe &probe)
+    : m_slots(makeSlots(boxes, timers, probe, std::make_index_sequence<kCount>()))
+{}
+
+void WatcherSlots::setup(const std::array<bool, kCount> &enabled,
+                         const std::array<std::string, kCount> &names)
 {
-    QPalette palette = m_box->palette();
-    palette.setColor(QPalette::Base, color);
-    m_box->setPalette(palette);
+    for (WatcherSlot &each : m_slots)
+        each.timer().setInterval(WatcherSlot::kIntervalMs);
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        if (enabled[i])
+            m_slots[i].timer().start();
+        else
+            m_slots[i].timer().stop();
+    }
+    for (std::size_t i = 0; i < m_slots.size(); ++i)
+        m_slots[i].box().setVisible(enabled[i]);
+    for (std::size_t i = 0; i < m_slots.size(); ++i)
+        m_slots[i].box().setText(names[i]);
+}
+
+WatcherSlot &WatcherSlots::slot(int n)
+{
+    assert(n >= 1 && n <= kCount);
+    return m_slots[static_cast<std::size_t>(n < 1 ? 0 : n > kCount ? kCount - 1 : n - 1)];
 }

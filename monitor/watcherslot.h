@@ -1,18 +1,18 @@
 #pragma once
 
-#include <QColor>
-#include <QString>
+#include "controls.h"
 
-class QLineEdit;
-class QTimer;
+#include <array>
+#include <string>
+
 class ProcessProbe;
 
-// What a slot's box shows. The box's background colour is the only record of it.
+// What a slot's box shows.
 enum class SlotState
 {
-    NotPolled,
+    NotPolled, // the box's own background, until the slot's first tick
     Running,
-    NotRunning
+    NotRunning,
 };
 
 // One watch slot: a name box and a poll timer on the host window. While enabled, the slot asks
@@ -21,29 +21,50 @@ class WatcherSlot
 {
 public:
     static constexpr int kIntervalMs = 1000;
-    static const QColor kRunningColor;    // pure green
-    static const QColor kNotRunningColor; // pure red
+    static constexpr Rgb kRunningColour{0, 255, 0};    // pure green
+    static constexpr Rgb kNotRunningColour{255, 0, 0}; // pure red
 
-    // `box` and `timer` belong to the host and outlive the slot.
-    WatcherSlot(QLineEdit *box, QTimer *timer, ProcessProbe &probe);
+    WatcherSlot(NameBox &box, Timer &timer, ProcessProbe &probe);
 
-    // At the host's load: interval, running state, visibility and name.
-    void setup(bool enabled, const QString &name);
-    // Start the timer, then show the box.
+    // Start the timer (a running one keeps its phase), then show the box.
     void enable();
     // Stop the timer, then hide the box; its last colour stays.
     void disable();
     // One poll: read the box's text, ask the probe, paint green or red.
     void tick();
 
-    SlotState state() const;
-    QLineEdit *box() const { return m_box; }
-    QTimer *timer() const { return m_timer; }
+    SlotState state() const { return m_state; }
+    bool isEnabled() const { return m_timer.isRunning(); }
+    NameBox &box() { return m_box; }
+    Timer &timer() { return m_timer; }
 
 private:
-    void paint(const QColor &color);
-
-    QLineEdit *m_box;
-    QTimer *m_timer;
+    NameBox &m_box;
+    Timer &m_timer;
     ProcessProbe &m_probe;
+    SlotState m_state = SlotState::NotPolled;
+};
+
+// The ten slots of the main window, numbered 1 to 10.
+class WatcherSlots
+{
+public:
+    static constexpr int kCount = 10;
+
+    WatcherSlots(const std::array<NameBox *, kCount> &boxes,
+                 const std::array<Timer *, kCount> &timers, ProcessProbe &probe);
+
+    // At the main window's load, across all slots in this order: every interval, every timer's
+    // running state, every box's visibility, every box's text.
+    void setup(const std::array<bool, kCount> &enabled,
+               const std::array<std::string, kCount> &names);
+
+    void enable(int n) { slot(n).enable(); }
+    void disable(int n) { slot(n).disable(); }
+    void tick(int n) { slot(n).tick(); }
+
+    WatcherSlot &slot(int n); // n is 1..10
+
+private:
+    std::array<WatcherSlot, kCount> m_slots;
 };

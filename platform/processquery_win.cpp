@@ -1,13 +1,11 @@
 #include "processquery_win.h"
 
-#include <windows.h>
-
-#include <oleauto.h>
-#include <wbemcli.h>
-#include <wrl/client.h>
-
 #include <climits>
+#include <oleauto.h>
 #include <utility>
+#include <wbemcli.h>
+#include <windows.h>
+#include <wrl/client.h>
 
 namespace platform {
 
@@ -57,9 +55,9 @@ private:
 // none.
 bool setClientBlanket(IUnknown *object)
 {
-    const HRESULT hr = CoSetProxyBlanket(object, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
-                                         RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE,
-                                         nullptr, EOAC_NONE);
+    const HRESULT hr =
+        CoSetProxyBlanket(object, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
+                          RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
     return SUCCEEDED(hr) || hr == E_NOINTERFACE;
 }
 

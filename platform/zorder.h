@@ -11,6 +11,11 @@ using WindowId = std::uintptr_t;
 
 // The few z-order operations the topmost keeper needs. Results are deliberately not reported:
 // the keeper re-asserts its state every second and never acts on a failure.
+//
+// Raising never takes the keyboard from the window that has it: the raised window goes above
+// the others and the foreground stays where the user put it. (On Windows, SetWindowPos without
+// SWP_NOACTIVATE may activate the window only within the program's own input; the system does
+// not hand it the foreground. On X11 the window manager is asked to restack, not to activate.)
 class ZOrder
 {
 public:
@@ -24,8 +29,12 @@ public:
     virtual void setTopmost(WindowId window) = 0;
 };
 
-// The back end for the toolkit platform `qpaPlatform` ("xcb", "windows", ...), or nullptr where
-// the window system offers no foreground to read (Wayland, offscreen).
+// For a window system that offers no foreground to read and no way to keep a window on top
+// (a Wayland session, the offscreen platform): knows no foreground and does nothing.
+std::unique_ptr<ZOrder> createNullZOrder();
+
+// The back end for the toolkit platform `qpaPlatform` ("xcb", "windows", "" for a plain Win32
+// program), or the null one where the window system offers no foreground to read.
 std::unique_ptr<ZOrder> createZOrder(std::string_view qpaPlatform);
 
 } // namespace platform

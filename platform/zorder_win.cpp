@@ -42,7 +42,7 @@ std::unique_ptr<ZOrder> createZOrder(std::string_view qpaPlatform)
     // Empty means no toolkit at all: a plain Win32 caller.
     if (qpaPlatform.empty() || qpaPlatform == "windows")
         return std::make_unique<Win32ZOrder>();
-    return nullptr;
+    return createNullZOrder();
 }
 
 } // namespace platform

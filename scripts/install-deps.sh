@@ -13,6 +13,7 @@ build_packages=(
 test_packages=(
     xvfb xauth openbox xdotool wmctrl x11-utils
     libgtest-dev
+    clang-format shellcheck
     g++-mingw-w64-x86-64 wine64 wine
 )
 

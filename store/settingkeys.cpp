@@ -1,110 +1,97 @@
 #include "settingkeys.h"
 
-#include <QtGlobal>
+#include <array>
+#include <cassert>
 
-namespace SettingKeys {
+namespace keys {
 
 namespace {
 
-enum Index
+struct Table
 {
-    MainLeft,
-    MainTop,
-    MainWidth,
-    MainHeight,
-    ProcessTextbox1,
-    EnablePw1 = ProcessTextbox1 + kSlotCount,
-    AlwaysOnTop = EnablePw1 + kSlotCount,
-    SettingsLeft,
-    SettingsTop,
-    SettingsWidth,
-    SettingsHeight,
-    Count
+    GeometryKey mainLeft{"MainLeft", 1000};
+    GeometryKey mainTop{"MainTop", 1000};
+    GeometryKey mainWidth{"MainWidth", 1695};
+    GeometryKey mainHeight{"MainHeight", 4230};
+    std::array<NameKey, kSlotCount> processTextbox;
+    std::array<FlagKey, kSlotCount> enablePw;
+    // The main window starts the keeper only for exactly 1; any other number leaves it off.
+    FlagKey alwaysOnTop{"AlwaysOnTopTimer_TICKBOX", 0, StartReading::ExactlyOne};
+    GeometryKey settingsLeft{"SettingsScreenLeft", 1000};
+    GeometryKey settingsTop{"SettingsScreenTop", 1000};
+    GeometryKey settingsWidth{"SettingsScreenWidth", 7320};
+    GeometryKey settingsHeight{"SettingsScreenHeight", 4845};
+
+    Table()
+    {
+        for (int n = 1; n <= kSlotCount; ++n) {
+            const auto i = static_cast<std::size_t>(n - 1);
+            processTextbox[i] = {"PROCESS_TEXTBOX_" + std::to_string(n)};
+            // Slots 1 to 5 are in use on a first run. The main window runs a slot for any
+            // number other than 0.
+            enablePw[i] = {"ENABLE_PW_" + std::to_string(n), std::int16_t(n <= 5 ? 1 : 0),
+                           StartReading::NonZero};
+        }
+    }
 };
 
-std::vector<SettingKey> buildTable()
+const Table &table()
 {
-    std::vector<SettingKey> table(Count);
-    table[MainLeft] = {QStringLiteral("MainLeft"), QStringLiteral("1000")};
-    table[MainTop] = {QStringLiteral("MainTop"), QStringLiteral("1000")};
-    table[MainWidth] = {QStringLiteral("MainWidth"), QStringLiteral("1695")};
-    table[MainHeight] = {QStringLiteral("MainHeight"), QStringLiteral("4230")};
-    for (int n = 1; n <= kSlotCount; ++n) {
-        table[ProcessTextbox1 + n - 1] = {QStringLiteral("PROCESS_TEXTBOX_%1").arg(n), QString()};
-        // Slots 1 to 5 are in use on a first run.
-        table[EnablePw1 + n - 1] = {QStringLiteral("ENABLE_PW_%1").arg(n),
-                                    n <= 5 ? QStringLiteral("1") : QStringLiteral("0")};
-    }
-    table[AlwaysOnTop] = {QStringLiteral("AlwaysOnTopTimer_TICKBOX"), QStringLiteral("0")};
-    table[SettingsLeft] = {QStringLiteral("SettingsScreenLeft"), QStringLiteral("1000")};
-    table[SettingsTop] = {QStringLiteral("SettingsScreenTop"), QStringLiteral("1000")};
-    table[SettingsWidth] = {QStringLiteral("SettingsScreenWidth"), QStringLiteral("7320")};
-    table[SettingsHeight] = {QStringLiteral("SettingsScreenHeight"), QStringLiteral("4845")};
-    return table;
+    static const Table keys;
+    return keys;
 }
 
-const SettingKey &at(int index)
+std::size_t slotIndex(int slot)
 {
-    return all()[static_cast<std::size_t>(index)];
-}
-
-int slotIndex(int first, int slot)
-{
-    Q_ASSERT(slot >= 1 && slot <= kSlotCount);
-    return first + qBound(1, slot, kSlotCount) - 1;
+    assert(slot >= 1 && slot <= kSlotCount);
+    return static_cast<std::size_t>(slot < 1 ? 0 : slot > kSlotCount ? kSlotCount - 1 : slot - 1);
 }
 
 } // namespace
 
-const std::vector<SettingKey> &all()
+const GeometryKey &mainLeft()
 {
-    static const std::vector<SettingKey> table = buildTable();
-    return table;
+    return table().mainLeft;
+}
+const GeometryKey &mainTop()
+{
+    return table().mainTop;
+}
+const GeometryKey &mainWidth()
+{
+    return table().mainWidth;
+}
+const GeometryKey &mainHeight()
+{
+    return table().mainHeight;
+}
+const NameKey &processTextbox(int slot)
+{
+    return table().processTextbox[slotIndex(slot)];
+}
+const FlagKey &enablePw(int slot)
+{
+    return table().enablePw[slotIndex(slot)];
+}
+const FlagKey &alwaysOnTop()
+{
+    return table().alwaysOnTop;
+}
+const GeometryKey &settingsLeft()
+{
+    return table().settingsLeft;
+}
+const GeometryKey &settingsTop()
+{
+    return table().settingsTop;
+}
+const GeometryKey &settingsWidth()
+{
+    return table().settingsWidth;
+}
+const GeometryKey &settingsHeight()
+{
+    return table().settingsHeight;
 }
 
-const SettingKey &mainLeft()
-{
-    return at(MainLeft);
-}
-const SettingKey &mainTop()
-{
-    return at(MainTop);
-}
-const SettingKey &mainWidth()
-{
-    return at(MainWidth);
-}
-const SettingKey &mainHeight()
-{
-    return at(MainHeight);
-}
-const SettingKey &processTextbox(int slot)
-{
-    return at(slotIndex(ProcessTextbox1, slot));
-}
-const SettingKey &enablePw(int slot)
-{
-    return at(slotIndex(EnablePw1, slot));
-}
-const SettingKey &alwaysOnTop()
-{
-    return at(AlwaysOnTop);
-}
-const SettingKey &settingsLeft()
-{
-    return at(SettingsLeft);
-}
-const SettingKey &settingsTop()
-{
-    return at(SettingsTop);
-}
-const SettingKey &settingsWidth()
-{
-    return at(SettingsWidth);
-}
-const SettingKey &settingsHeight()
-{
-    return at(SettingsHeight);
-}
-
-} // namespace SettingKeys
+} // namespace keys

@@ -1,72 +1,83 @@
 #pragma once
 
 #include "settingkeys.h"
+#include "settingsbackend.h"
 
-#include <QString>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
-
-class QSettings;
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 // The per-user store of everything remembered between runs: text values addressed by
-// application, section and key. Every save is on disk when it returns. A store that cannot be
-// read or written is reported once on stderr; the program goes on with what it has in memory.
+// application, section and key, over the operating system's settings back end. A value that
+// cannot be written is kept here and written with the next save that succeeds, so that the
+// program reads back what it saved either way.
 class SettingsStore
 {
 public:
-    static const QString kApplication; // "ZEL-VANTO"
-    static const QString kSection;     // "Settings"
+    static constexpr std::string_view kApplication = "ZEL-VANTO";
+    static constexpr std::string_view kSection = "Settings";
 
-    SettingsStore();
+    using Opener =
+        std::function<std::unique_ptr<platform::SettingsBackend>(std::string_view application)>;
+
+    // `open` gives the back end of an application the first time it is addressed.
+    explicit SettingsStore(Opener open);
     ~SettingsStore();
     SettingsStore(const SettingsStore &) = delete;
     SettingsStore &operator=(const SettingsStore &) = delete;
 
     // The stored text, or `defaultText` when the key is absent.
-    QString GetSetting(const QString &application, const QString &section, const QString &key,
-                       const QString &defaultText);
-    // Creates or replaces the value and writes it through to disk.
-    void SaveSetting(const QString &application, const QString &section, const QString &key,
-                     const QString &text);
+    std::string GetSetting(std::string_view application, std::string_view section,
+                           std::string_view key, std::string_view defaultText);
+    // Creates or replaces the value at once.
+    void SaveSetting(std::string_view application, std::string_view section, std::string_view key,
+                     std::string_view text);
 
-    // Typed reads of this program's keys; a stored text that does not convert reads as the
-    // key's default.
-    QString text(const SettingKey &key);
-    float single(const SettingKey &key);
-    bool boolean(const SettingKey &key);
-    qint16 int16(const SettingKey &key);
-    double real(const SettingKey &key);
+    // Typed reads of this program's keys; a text that does not convert reads as the default.
+    float read(const keys::GeometryKey &key);
+    std::string read(const keys::NameKey &key);
+    // The settings window's reading of a check box: the stored 16-bit value.
+    std::int16_t boxValue(const keys::FlagKey &key);
+    // The main window's reading of a check box at start, by the key's own rule.
+    bool onAtStart(const keys::FlagKey &key);
 
-    void save(const SettingKey &key, const QString &text);
-    void saveSingle(const SettingKey &key, float value);
-    void saveInt16(const SettingKey &key, qint16 value);
+    // Values written together, as one replacement of what the store keeps.
+    class Batch
+    {
+    public:
+        Batch &add(const keys::GeometryKey &key, float value);
+        Batch &add(const keys::NameKey &key, std::string text);
+        Batch &add(const keys::FlagKey &key, std::int16_t value);
 
-    // Where the values of this program live (a file path, or a registry key).
-    QString location();
-
-    // The text conversions, shared by reads and writes.
-    static bool toSingle(const QString &text, float &value);
-    static bool toBoolean(const QString &text, bool &value);
-    static bool toInt16(const QString &text, qint16 &value);
-    static bool toDouble(const QString &text, double &value);
-    static QString fromSingle(float value);
+    private:
+        friend class SettingsStore;
+        std::vector<platform::StoredValue> m_values;
+    };
+    void save(const Batch &batch);
+    void save(const keys::GeometryKey &key, float value);
+    void save(const keys::NameKey &key, std::string text);
+    void save(const keys::FlagKey &key, std::int16_t value);
 
 private:
     struct Area
     {
-        std::unique_ptr<QSettings> settings;
-        std::map<QString, QString> unsaved; // saves that could not take the lock yet
+        std::unique_ptr<platform::SettingsBackend> backend;
+        // Section, then key: values not written yet because the back end refused them.
+        std::map<std::string, std::map<std::string, std::string, std::less<>>, std::less<>> unsaved;
     };
 
-    Area &areaFor(const QString &application);
-    bool lockAvailable(const QSettings &settings);
-    static constexpr int kLockWaitMs = 250;
+    Area &area(std::string_view application);
+    std::optional<std::string> lookup(std::string_view application, std::string_view section,
+                                      std::string_view key);
+    std::optional<std::string> stored(std::string_view key);
+    void write(std::string_view application, std::string_view section,
+               std::vector<platform::StoredValue> values);
 
-    void keepDamagedCopy(const QSettings &settings);
-    static void reportText(const QString &file, const QString &what);
-    void reportProblem(const QSettings &settings);
-
-    std::map<QString, Area> m_areas;
-    QString m_damagedCopy;
-    bool m_reported = false;
+    Opener m_open;
+    std::map<std::string, Area, std::less<>> m_areas;
 };

@@ -1,10 +1,8 @@
-#include "platform/processquery_win.h"
+#include "processquery_win.h"
 
 #include <gtest/gtest.h>
-
-#include <windows.h>
-
 #include <string>
+#include <windows.h>
 
 using platform::processQueryText;
 

@@ -1,7 +1,6 @@
-#include "platform/zorder.h"
+#include "zorder.h"
 
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 namespace {

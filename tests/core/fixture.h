@@ -1,0 +1,59 @@
+#pragma once
+
+#include "fakes.h"
+#include "processprobe.h"
+#include "settingsstore.h"
+#include "zel_vanto_main.h"
+
+#include <gtest/gtest.h>
+
+// The core as the program wires it, over fakes: a store, a probe, z-order and the main window.
+struct Core
+{
+    Log log;
+    FakeBackend *backend = nullptr;
+    FakeQuery *query = nullptr;
+    SettingsStore store;
+    ProcessProbe probe;
+    FakeZOrder zorder{log};
+    FakeMainView view{log};
+    ZEL_VANTO_MAIN main{view, store, probe, zorder};
+
+    // `stored` seeds the store, as a file left by an earlier run would.
+    using Stored = std::map<std::string, std::string, std::less<>>;
+    explicit Core(std::initializer_list<Stored::value_type> seed = {}) : Core(Stored(seed)) {}
+    explicit Core(Stored stored)
+        : store([this, stored](std::string_view) {
+              auto owned = std::make_unique<FakeBackend>(log);
+              owned->values = stored;
+              backend = owned.get();
+              return owned;
+          }),
+          probe([this] {
+              auto owned = std::make_unique<FakeQuery>();
+              query = owned.get();
+              return owned;
+          }())
+    {
+        store.GetSetting(SettingsStore::kApplication, SettingsStore::kSection, "", "");
+        log.clear();
+    }
+
+    // The log from here on.
+    Log since(std::size_t mark) const
+    {
+        return Log(log.begin() + static_cast<long>(mark), log.end());
+    }
+
+    // Which slots run and show, one character per slot ("1111100000").
+    std::string enabledSlots() const
+    {
+        std::string flags;
+        for (int n = 0; n < 10; ++n) {
+            const auto i = static_cast<std::size_t>(n);
+            EXPECT_EQ(view.timers[i]->running, view.boxes[i]->visible) << "slot " << n + 1;
+            flags += view.timers[i]->running ? '1' : '0';
+        }
+        return flags;
+    }
+};

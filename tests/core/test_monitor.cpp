@@ -1,0 +1,58 @@
+#include "fixture.h"
+
+#include <gmock/gmock.h>
+
+using testing::ElementsAre;
+
+TEST(TopmostKeeper, DemotesTheForegroundWindowThenRaisesTheMainWindow)
+{
+    struct Case
+    {
+        platform::WindowId foreground;
+        Log calls;
+    };
+    const Case cases[] = {
+        {99, {"clear 99", "set 7"}},
+        {0, {"set 7"}}, // no window in the foreground: the main window still goes up
+        {7, {}},        // the main window has the foreground: nothing is called
+    };
+    for (const Case &c : cases) {
+        Core core;
+        core.main.Form_Load();
+        core.zorder.foreground = c.foreground;
+        const std::size_t mark = core.log.size();
+        core.main.AlwaysOnTopTimer_Timer();
+        EXPECT_EQ(core.since(mark), c.calls) << "foreground " << c.foreground;
+    }
+}
+
+TEST(TopmostKeeper, StoppingRevertsNothing)
+{
+    Core core({{"AlwaysOnTopTimer_TICKBOX", "1"}});
+    core.main.Form_Load();
+    const std::size_t mark = core.log.size();
+    core.main.keeper().disableKeeper();
+    EXPECT_THAT(core.since(mark), ElementsAre("AlwaysOnTopTimer stop"));
+}
+
+TEST(WatcherSlot, DisabledSlotKeepsItsColourUntilItsNextTickAfterEnabling)
+{
+    Core core({{"PROCESS_TEXTBOX_1", "watched.exe"}});
+    core.query->running = {"watched.exe"};
+    core.main.Form_Load();
+    core.main.PROCESS_WATCHER_TIMER_Timer(1);
+    WatcherSlots &slots = core.main.watcherSlots();
+    EXPECT_EQ(slots.slot(1).state(), SlotState::Running);
+
+    const std::size_t mark = core.log.size();
+    slots.disable(1);
+    core.query->running.clear(); // ended while the slot was off
+    slots.enable(1);
+    EXPECT_THAT(core.since(mark),
+                ElementsAre("PROCESS_WATCHER_TIMER_1 stop", "PROCESS_TEXTBOX_1 hide",
+                            "PROCESS_WATCHER_TIMER_1 start", "PROCESS_TEXTBOX_1 show"));
+    EXPECT_EQ(slots.slot(1).state(), SlotState::Running);
+    core.main.PROCESS_WATCHER_TIMER_Timer(1);
+    EXPECT_EQ(slots.slot(1).state(), SlotState::NotRunning);
+    EXPECT_EQ(core.view.boxes[0]->background, (Rgb{255, 0, 0}));
+}

@@ -1,0 +1,99 @@
+#include "zel_vanto_main.h"
+
+#include "layout.h"
+#include "settingsstore.h"
+#include "views.h"
+#include "zel_vanto_settings.h"
+
+namespace {
+
+template <typename T, typename Make> std::array<T *, WatcherSlots::kCount> perSlot(Make make)
+{
+    std::array<T *, WatcherSlots::kCount> all{};
+    for (int n = 1; n <= WatcherSlots::kCount; ++n)
+        all[static_cast<std::size_t>(n - 1)] = &make(n);
+    return all;
+}
+
+const WindowPlacement::Keys kPlacementKeys{keys::mainLeft(), keys::mainTop(), keys::mainWidth(),
+                                           keys::mainHeight()};
+
+} // namespace
+
+ZEL_VANTO_MAIN::ZEL_VANTO_MAIN(MainView &view, SettingsStore &store, ProcessProbe &probe,
+                               platform::ZOrder &zorder)
+    : m_view(view), m_store(store),
+      m_slots(perSlot<NameBox>([&view](int n) -> NameBox & { return view.box(n); }),
+              perSlot<Timer>([&view](int n) -> Timer & { return view.slotTimer(n); }), probe),
+      m_keeper(view.keeperTimer(), zorder, [&view] { return view.windowId(); })
+{}
+
+void ZEL_VANTO_MAIN::Form_Load()
+{
+    const int dpi = m_view.dpi();
+    // A window wholly off every screen could not be reached: it has no taskbar entry.
+    m_placement = WindowPlacement::load(m_store, kPlacementKeys, layout::mainWindow::kAllowances)
+                      .rescued(m_view.screens(), dpi);
+    m_view.place(m_placement.outerCorner(dpi), m_placement.clientSize(dpi));
+
+    m_keeper.setup();
+    std::array<bool, WatcherSlots::kCount> enabled{};
+    std::array<std::string, WatcherSlots::kCount> names;
+    for (int n = 1; n <= WatcherSlots::kCount; ++n)
+        enabled[static_cast<std::size_t>(n - 1)] = m_store.onAtStart(keys::enablePw(n));
+    for (int n = 1; n <= WatcherSlots::kCount; ++n)
+        names[static_cast<std::size_t>(n - 1)] = m_store.read(keys::processTextbox(n));
+    m_slots.setup(enabled, names);
+    if (m_store.onAtStart(keys::alwaysOnTop()))
+        m_keeper.enableKeeper();
+    else
+        m_keeper.disableKeeper();
+
+    // The keyboard starts in the first visible box.
+    for (int n = 1; n <= WatcherSlots::kCount; ++n) {
+        if (enabled[static_cast<std::size_t>(n - 1)]) {
+            m_view.focusBox(n);
+            break;
+        }
+    }
+}
+
+void ZEL_VANTO_MAIN::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    saveState();
+}
+
+void ZEL_VANTO_MAIN::saveState()
+{
+    const int dpi = m_view.dpi();
+    const WindowPlacement now = m_placement.now(m_view.outerCorner(), m_view.clientSize(), dpi);
+    SettingsStore::Batch batch;
+    batch.add(keys::mainLeft(), now.left)
+        .add(keys::mainTop(), now.top)
+        .add(keys::mainWidth(), now.width)
+        .add(keys::mainHeight(), now.height);
+    for (int n = 1; n <= WatcherSlots::kCount; ++n)
+        batch.add(keys::processTextbox(n), m_slots.slot(n).box().text());
+    m_store.save(batch);
+}
+
+void ZEL_VANTO_MAIN::ZEL_TITLE_Click()
+{
+    const std::unique_ptr<SettingsView> view = m_view.createSettingsView();
+    ZEL_VANTO_SETTINGS settings(*view, m_store, m_slots, m_keeper);
+    settings.Form_Load();
+    view->runModal(settings);
+}
+
+void ZEL_VANTO_MAIN::PROCESS_WATCHER_TIMER_Timer(int n)
+{
+    m_slots.tick(n);
+}
+
+void ZEL_VANTO_MAIN::AlwaysOnTopTimer_Timer()
+{
+    m_keeper.tick();
+}

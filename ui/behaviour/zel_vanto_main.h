@@ -1,0 +1,41 @@
+#pragma once
+
+#include "topmostkeeper.h"
+#include "watcherslot.h"
+#include "windowplacement.h"
+
+class MainView;
+class ProcessProbe;
+class SettingsStore;
+
+// The main window's behaviour: a title strip over a column of ten name boxes, one per watch
+// slot. Its load restores place, size, names and enabled slots from the store; its unload writes
+// place, size and names back. A click on the title strip opens the settings window.
+class ZEL_VANTO_MAIN
+{
+public:
+    ZEL_VANTO_MAIN(MainView &view, SettingsStore &store, ProcessProbe &probe,
+                   platform::ZOrder &zorder);
+
+    // Reads the store and sets up the window and every timer; once, before the window shows.
+    void Form_Load();
+    // Writes geometry, then the ten names; runs once, however the program is asked to end.
+    void Form_Unload();
+    // Writes what the unload writes, without unloading: for a session that may yet go on.
+    void saveState();
+
+    void ZEL_TITLE_Click();
+    void PROCESS_WATCHER_TIMER_Timer(int n);
+    void AlwaysOnTopTimer_Timer();
+
+    WatcherSlots &watcherSlots() { return m_slots; }
+    TopmostKeeper &keeper() { return m_keeper; }
+
+private:
+    MainView &m_view;
+    SettingsStore &m_store;
+    WatcherSlots m_slots;
+    TopmostKeeper m_keeper;
+    WindowPlacement m_placement; // as applied at load
+    bool m_unloaded = false;
+};

@@ -1,0 +1,104 @@
+#include "zel_vanto_settings.h"
+
+#include "layout.h"
+#include "settingsstore.h"
+#include "topmostkeeper.h"
+#include "views.h"
+#include "watcherslot.h"
+
+namespace {
+
+const WindowPlacement::Keys kPlacementKeys{keys::settingsLeft(), keys::settingsTop(),
+                                           keys::settingsWidth(), keys::settingsHeight()};
+
+// The value a box shows for a stored value: only 1 checks it.
+int shownValue(std::int16_t stored)
+{
+    return stored == 1 ? 1 : 0;
+}
+
+} // namespace
+
+ZEL_VANTO_SETTINGS::ZEL_VANTO_SETTINGS(SettingsView &view, SettingsStore &store,
+                                       WatcherSlots &slots, TopmostKeeper &keeper)
+    : m_view(view), m_store(store), m_slots(slots), m_keeper(keeper)
+{}
+
+void ZEL_VANTO_SETTINGS::Form_Load()
+{
+    const int dpi = m_view.dpi();
+    // A modal window off every screen would leave the program unusable: bring it back.
+    m_placement =
+        WindowPlacement::load(m_store, kPlacementKeys, layout::settingsWindow::kAllowances)
+            .rescued(m_view.screens(), dpi);
+    m_view.place(m_placement.outerCorner(dpi), m_placement.clientSize(dpi));
+
+    // Setting a box to a value other than the one it shows counts as a click on it.
+    CheckBox &onTop = m_view.alwaysOnTopBox();
+    const int onTopValue = shownValue(m_store.boxValue(keys::alwaysOnTop()));
+    if (onTop.value() != onTopValue) {
+        onTop.setValue(onTopValue);
+        AlwaysOnTopTimer_TICKBOX_Click();
+    }
+    for (int n = 1; n <= WatcherSlots::kCount; ++n) {
+        CheckBox &box = m_view.enableBox(n);
+        const int value = shownValue(m_store.boxValue(keys::enablePw(n)));
+        if (box.value() != value) {
+            box.setValue(value);
+            ENABLE_PW_Click(n);
+        }
+    }
+    m_view.focusEnableBox(1);
+}
+
+void ZEL_VANTO_SETTINGS::ENABLE_PW_Click(int n)
+{
+    const int value = m_view.enableBox(n).value();
+    if (value == 1)
+        m_slots.enable(n);
+    else
+        m_slots.disable(n);
+    m_store.save(keys::enablePw(n), static_cast<std::int16_t>(value));
+}
+
+void ZEL_VANTO_SETTINGS::AlwaysOnTopTimer_TICKBOX_Click()
+{
+    const int value = m_view.alwaysOnTopBox().value();
+    if (value == 1)
+        m_keeper.enableKeeper();
+    else
+        m_keeper.disableKeeper();
+    m_store.save(keys::alwaysOnTop(), static_cast<std::int16_t>(value));
+}
+
+void ZEL_VANTO_SETTINGS::OK_BUTTON_Click()
+{
+    SettingsStore::Batch position;
+    addPosition(position);
+    m_store.save(position);
+    m_view.closeWindow();
+}
+
+void ZEL_VANTO_SETTINGS::ZEL_VANTO_CREATOR_DblClick()
+{
+    m_view.setCreatorCaption(layout::settingsWindow::kContactAddress);
+}
+
+void ZEL_VANTO_SETTINGS::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    SettingsStore::Batch batch;
+    addPosition(batch);
+    batch.add(keys::alwaysOnTop(), static_cast<std::int16_t>(m_view.alwaysOnTopBox().value()));
+    m_store.save(batch);
+}
+
+void ZEL_VANTO_SETTINGS::addPosition(SettingsStore::Batch &batch) const
+{
+    // The size is the design's and is never written.
+    const int dpi = m_view.dpi();
+    const WindowPlacement now = m_placement.now(m_view.outerCorner(), m_view.clientSize(), dpi);
+    batch.add(keys::settingsLeft(), now.left).add(keys::settingsTop(), now.top);
+}

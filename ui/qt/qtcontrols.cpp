@@ -1,0 +1,59 @@
+#include "qtcontrols.h"
+
+#include "uistyle.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTimer>
+
+std::string QtNameBox::text() const
+{
+    return m_box->text().toStdString();
+}
+
+void QtNameBox::setText(const std::string &text)
+{
+    m_box->setText(QString::fromStdString(text));
+}
+
+void QtNameBox::setBackground(Rgb colour)
+{
+    QPalette palette = m_box->palette();
+    palette.setColor(QPalette::Base, uistyle::toQColor(colour));
+    m_box->setPalette(palette);
+}
+
+void QtNameBox::setVisible(bool visible)
+{
+    m_box->setVisible(visible);
+}
+
+void QtTimer::setInterval(int milliseconds)
+{
+    m_timer->setInterval(milliseconds);
+}
+
+void QtTimer::start()
+{
+    m_timer->start();
+}
+
+void QtTimer::stop()
+{
+    m_timer->stop();
+}
+
+bool QtTimer::isRunning() const
+{
+    return m_timer->isActive();
+}
+
+int QtCheckBox::value() const
+{
+    return m_box->isChecked() ? 1 : 0;
+}
+
+void QtCheckBox::setValue(int value)
+{
+    m_box->setChecked(value == 1);
+}

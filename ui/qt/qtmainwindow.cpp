@@ -1,0 +1,158 @@
+#include "qtmainwindow.h"
+
+#include "clicklabel.h"
+#include "layout.h"
+#include "qtsettingswindow.h"
+#include "uistyle.h"
+#include "windowchrome.h"
+#include "zel_vanto_main.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+std::size_t index(int n)
+{
+    return static_cast<std::size_t>(std::clamp(n, 1, 10) - 1);
+}
+
+QString qText(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+QtMainWindow::QtMainWindow()
+    : QWidget(nullptr,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_keeperTimer(new QTimer(this))
+{
+    setObjectName(qText(layout::mainWindow::kObjectName));
+    setWindowTitle(qText(layout::mainWindow::kCaption));
+    Q_INIT_RESOURCE(zel_vanto); // a static library's resources are not linked in by themselves
+    setWindowIcon(QIcon(QStringLiteral(":/icons/zel-vanto.png")));
+    setFont(uistyle::designFont(layout::kWindowFont));
+    uistyle::paintButtonFace(this);
+
+    const layout::Control &title = layout::mainWindow::title();
+    m_title = new ClickLabel(QString::fromStdString(title.caption), this);
+    uistyle::applyDesign(m_title, title);
+
+    for (int n = 1; n <= 10; ++n) {
+        auto *box = new QLineEdit(this);
+        uistyle::applyDesign(box, layout::mainWindow::box(n));
+        box->setAlignment(Qt::AlignCenter);
+        box->setMaxLength(std::numeric_limits<int>::max());
+        box->setStyle(uistyle::exactColourStyle());
+        box->setVisible(n <= 5); // the design state, until the load reads the store
+        auto *timer = new QTimer(this);
+        timer->setObjectName(QStringLiteral("PROCESS_WATCHER_TIMER_%1").arg(n));
+        m_boxes[index(n)] = box;
+        m_nameBoxes[index(n)] = std::make_unique<QtNameBox>(box);
+        m_timers[index(n)] = std::make_unique<QtTimer>(timer);
+        connect(timer, &QTimer::timeout, this, [this, n] {
+            if (m_behaviour)
+                m_behaviour->PROCESS_WATCHER_TIMER_Timer(n);
+        });
+    }
+    // The title strip overlaps box 1 by one pixel; keep it on top of the box's border.
+    m_title->raise();
+
+    m_keeperTimer.get()->setObjectName(QStringLiteral("AlwaysOnTopTimer"));
+    connect(m_keeperTimer.get(), &QTimer::timeout, this, [this] {
+        if (m_behaviour)
+            m_behaviour->AlwaysOnTopTimer_Timer();
+    });
+    connect(m_title, &ClickLabel::clicked, this, [this] {
+        if (m_behaviour)
+            m_behaviour->ZEL_TITLE_Click();
+    });
+
+    for (int n = 1; n < 10; ++n)
+        setTabOrder(m_boxes[index(n)], m_boxes[index(n + 1)]);
+}
+
+QtMainWindow::~QtMainWindow() = default;
+
+int QtMainWindow::dpi() const
+{
+    // Qt places widgets in logical pixels, 96 to the inch whatever the screen's scale.
+    return twips::kDefaultDpi;
+}
+
+std::vector<PixelRect> QtMainWindow::screens() const
+{
+    return uistyle::availableScreens();
+}
+
+void QtMainWindow::place(PixelPoint outerCorner, PixelSize clientSize)
+{
+    // move() before show() places the frame's outer corner; resize() sets the client area.
+    move(outerCorner.x, outerCorner.y);
+    resize(clientSize.width, clientSize.height);
+}
+
+PixelPoint QtMainWindow::outerCorner() const
+{
+    const QPoint corner = frameGeometry().topLeft();
+    return {corner.x(), corner.y()};
+}
+
+PixelSize QtMainWindow::clientSize() const
+{
+    return {width(), height()};
+}
+
+NameBox &QtMainWindow::box(int n)
+{
+    return *m_nameBoxes[index(n)];
+}
+
+Timer &QtMainWindow::slotTimer(int n)
+{
+    return *m_timers[index(n)];
+}
+
+QLineEdit *QtMainWindow::boxWidget(int n) const
+{
+    return m_boxes[index(n)];
+}
+
+platform::WindowId QtMainWindow::windowId()
+{
+    // Read afresh: the toolkit re-creates the native window on some changes.
+    const QWindow *handle = windowHandle();
+    return handle ? static_cast<platform::WindowId>(handle->winId()) : 0;
+}
+
+void QtMainWindow::focusBox(int n)
+{
+    m_boxes[index(n)]->setFocus();
+}
+
+std::unique_ptr<SettingsView> QtMainWindow::createSettingsView()
+{
+    return std::make_unique<QtSettingsWindow>(this);
+}
+
+void QtMainWindow::showEvent(QShowEvent *event)
+{
+    // The native window exists, not yet mapped: the taskbar hint must be set before it is.
+    platform::keepOffTaskbar(windowId(), QGuiApplication::platformName().toStdString());
+    QWidget::showEvent(event);
+}
+
+void QtMainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_behaviour)
+        m_behaviour->Form_Unload();
+    event->accept();
+    emit unloaded();
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "qtcontrols.h"
+#include "views.h"
+
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class ClickLabel;
+class QLineEdit;
+class QTimer;
+class ZEL_VANTO_MAIN;
+
+// The main window in Qt widgets: a tool window with the title strip and ten name boxes placed
+// from the layout table. Every event goes to the behaviour it is bound to.
+class QtMainWindow final : public QWidget, public MainView
+{
+    Q_OBJECT
+
+public:
+    QtMainWindow();
+    ~QtMainWindow() override;
+
+    // From here on the window's events go to `behaviour`.
+    void bind(ZEL_VANTO_MAIN &behaviour) { m_behaviour = &behaviour; }
+
+    int dpi() const override;
+    std::vector<PixelRect> screens() const override;
+    void place(PixelPoint outerCorner, PixelSize clientSize) override;
+    PixelPoint outerCorner() const override;
+    PixelSize clientSize() const override;
+
+    NameBox &box(int n) override;
+    Timer &slotTimer(int n) override;
+    Timer &keeperTimer() override { return m_keeperTimer; }
+    platform::WindowId windowId() override;
+    void focusBox(int n) override;
+    std::unique_ptr<SettingsView> createSettingsView() override;
+
+    QLineEdit *boxWidget(int n) const;
+
+signals:
+    // The unload has run and the window is gone: the program may end.
+    void unloaded();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    ZEL_VANTO_MAIN *m_behaviour = nullptr;
+    ClickLabel *m_title = nullptr;
+    std::array<QLineEdit *, 10> m_boxes{};
+    std::array<std::unique_ptr<QtNameBox>, 10> m_nameBoxes;
+    std::array<std::unique_ptr<QtTimer>, 10> m_timers;
+    QtTimer m_keeperTimer;
+};

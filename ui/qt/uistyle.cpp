@@ -1,0 +1,100 @@
+#include "uistyle.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QWidget>
+
+namespace uistyle {
+
+QColor toQColor(Rgb colour)
+{
+    return {colour.red, colour.green, colour.blue};
+}
+
+QRect toQRect(const twips::Place &place)
+{
+    const PixelRect pixels = toPixels(place, twips::kDefaultDpi);
+    return {pixels.x, pixels.y, pixels.width, pixels.height};
+}
+
+std::vector<PixelRect> availableScreens()
+{
+    std::vector<PixelRect> areas;
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    const auto all = QGuiApplication::screens();
+    for (const QScreen *screen : all) {
+        const QRect area = screen->availableGeometry();
+        const PixelRect rect{area.x(), area.y(), area.width(), area.height()};
+        if (screen == primary)
+            areas.insert(areas.begin(), rect);
+        else
+            areas.push_back(rect);
+    }
+    return areas;
+}
+
+QFont designFont(const layout::Font &design)
+{
+    QFont font;
+    QStringList families;
+    for (std::string_view family : layout::kFontFamilies)
+        families << QString::fromUtf8(family.data(), static_cast<qsizetype>(family.size()));
+    font.setFamilies(families);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(design.pointSize);
+    font.setBold(design.bold);
+    return font;
+}
+
+void applyDesign(QWidget *control, const layout::Control &design)
+{
+    control->setObjectName(QString::fromStdString(design.name));
+    control->setGeometry(toQRect(design.place));
+    control->setFont(designFont(design.font));
+    if (auto *label = qobject_cast<QLabel *>(control)) {
+        label->setAlignment(Qt::AlignCenter);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, toQColor(layout::kLabelBackground));
+        palette.setColor(QPalette::WindowText, toQColor(layout::kLabelText));
+        label->setPalette(palette);
+        label->setBackgroundRole(QPalette::Window);
+        label->setForegroundRole(QPalette::WindowText);
+        label->setAutoFillBackground(true);
+    }
+}
+
+void paintButtonFace(QWidget *window)
+{
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+}
+
+QStyle *exactColourStyle()
+{
+    static QStyle *const style = [] {
+        QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+        fusion->setParent(QCoreApplication::instance()); // ends with the application
+        return fusion;
+    }();
+    return style;
+}
+
+void fitCaption(QWidget *control)
+{
+    // The fallback fonts run wider than the design's; tighten the letters a little rather than
+    // cut the caption off or move the control.
+    QFont font = control->font();
+    for (double spacing = -0.25; control->sizeHint().width() > control->width() && spacing >= -1.0;
+         spacing -= 0.25) {
+        font.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
+        control->setFont(font);
+    }
+}
+
+} // namespace uistyle

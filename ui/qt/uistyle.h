@@ -1,0 +1,40 @@
+#pragma once
+
+#include "layout.h"
+
+#include <QColor>
+#include <QFont>
+#include <QRect>
+#include <vector>
+
+class QStyle;
+class QWidget;
+
+// How the design's fonts, colours and places come out in Qt widgets.
+namespace uistyle {
+
+QColor toQColor(Rgb colour);
+// Twips at Qt's logical 96 dots per inch: 15 twips a pixel.
+QRect toQRect(const twips::Place &place);
+
+// The screens' areas available to windows, the primary screen first.
+std::vector<PixelRect> availableScreens();
+
+// The design's font, or the nearest in width that the system has.
+QFont designFont(const layout::Font &font);
+
+// Puts a control of the layout table on `control`: object name, place, font; labels get the
+// design's green on black and centred text.
+void applyDesign(QWidget *control, const layout::Control &design);
+
+// The system's button-face colour as a window's background.
+void paintButtonFace(QWidget *window);
+
+// Tightens the letters of a control's caption until it fits the control's width, if need be.
+void fitCaption(QWidget *control);
+
+// A style that paints a box's background exactly in the colour of its palette; some native
+// styles draw their own. One instance for the whole program.
+QStyle *exactColourStyle();
+
+} // namespace uistyle
