@@ -1,10 +1,11 @@
 #include "processquery_win.h"
 
+#include <windows.h>
+
 #include <climits>
 #include <oleauto.h>
 #include <utility>
 #include <wbemcli.h>
-#include <windows.h>
 #include <wrl/client.h>
 
 namespace platform {

@@ -1,8 +1,9 @@
 #include "processquery_win.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 #include <string>
-#include <windows.h>
 
 using platform::processQueryText;
 

@@ -1,7 +1,8 @@
 #include "zorder.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 namespace {
 
