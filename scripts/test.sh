@@ -2,7 +2,8 @@
 # Installs what is missing, builds everything with warnings as errors and the address and
 # undefined-behaviour sanitizers, and runs every test: the Linux suite (offscreen widgets, real
 # windows on a private X server with openbox, real processes, real settings files), then the
-# Win32 back ends cross-built with mingw-w64 and run under Wine.
+# Win32 back ends cross-built with mingw-w64 and run under Wine, and last the .deb as a
+# distribution would check it (lintian, AppStream, desktop entry, man page).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh test
@@ -12,3 +13,5 @@ cmake --build --preset ci
 ctest --preset ci --timeout 600
 
 bash scripts/test-win32.sh
+
+bash scripts/test-package.sh
