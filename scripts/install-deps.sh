@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, and only those.
 #   install-deps.sh build   what building and running the program needs
-#   install-deps.sh test    that, plus what the tests and the Windows cross build need
+#   install-deps.sh test    that, plus what the tests, the Windows cross build and the package
+#                           checks need
 set -euo pipefail
 
 build_packages=(
@@ -15,6 +16,7 @@ test_packages=(
     libgtest-dev
     clang-format shellcheck
     g++-mingw-w64-x86-64 wine64 wine
+    lintian appstream desktop-file-utils man-db # checks of the .deb (scripts/test-package.sh)
 )
 
 case ${1:-build} in

@@ -3,7 +3,8 @@
 # errors and the address and undefined-behaviour sanitizers, and runs every test: the core's
 # sequences, the Linux suite (offscreen widgets, real windows on a private X server with openbox,
 # real processes, real settings files), then the Windows build cross-built with mingw-w64 and run
-# under Wine.
+# under Wine, and last the .deb as a distribution would check it (lintian, AppStream, desktop
+# entry, man page).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh test
@@ -14,3 +15,5 @@ cmake --build --preset ci --parallel 2
 ctest --preset ci --timeout 600
 
 bash scripts/test-win32.sh
+
+bash scripts/test-package.sh
