@@ -12,7 +12,7 @@
 int main(int argc, char *argv[])
 {
     QString why;
-    if (!platform::windowSystemAvailable(why)) {
+    if (!platform::chooseWindowSystem(why)) {
         // Name the program as it was started, so that the hint also works from a build tree.
         why.replace(QStringLiteral("xvfb-run -a zel-vanto"),
                     QStringLiteral("xvfb-run -a ") + QString::fromLocal8Bit(argv[0]));

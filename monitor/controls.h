@@ -25,8 +25,15 @@ public:
     // The text as it stands now (UTF-8), exactly as typed.
     virtual std::string text() const = 0;
     virtual void setText(const std::string &text) = 0;
+    // The background that shows the slot's state; never set before the slot's first tick, so
+    // that the box shows the system's own colours until then.
     virtual void setBackground(Rgb colour) = 0;
+    virtual void setTextColour(Rgb colour) = 0;
     virtual void setVisible(bool visible) = 0;
+    // What assistive technology reads out for the box beside its name, and what its tooltip
+    // shows.
+    virtual void setDescription(const std::string &description) = 0;
+    virtual void setToolTip(const std::string &toolTip) = 0;
 };
 
 // A repeating timer of the host window; its ticks reach the core through the window's handler.

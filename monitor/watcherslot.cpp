@@ -2,11 +2,62 @@
 
 #include "processprobe.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cmath>
+
+std::string_view stateText(SlotState state)
+{
+    switch (state) {
+    case SlotState::Running:
+        return "running";
+    case SlotState::NotRunning:
+        return "not running";
+    case SlotState::NotPolled:
+        break;
+    }
+    return "not checked yet";
+}
+
+namespace {
+
+// Relative luminance as the accessibility guidelines define it.
+double luminance(Rgb colour)
+{
+    const auto linear = [](std::uint8_t channel) {
+        const double c = channel / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.red) + 0.7152 * linear(colour.green) +
+           0.0722 * linear(colour.blue);
+}
+
+} // namespace
+
+Rgb readableText(Rgb background, Rgb systemText)
+{
+    const double a = luminance(background);
+    const double b = luminance(systemText);
+    const double contrast = (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+    return contrast >= 4.5 ? systemText : Rgb{0, 0, 0};
+}
 
 WatcherSlot::WatcherSlot(NameBox &box, Timer &timer, ProcessProbe &probe)
     : m_box(box), m_timer(timer), m_probe(probe)
 {}
+
+void WatcherSlot::nameChanged()
+{
+    describe();
+}
+
+void WatcherSlot::describe()
+{
+    const std::string name = m_box.text();
+    const std::string_view state = stateText(m_state);
+    m_box.setDescription(std::string(state));
+    m_box.setToolTip((name.empty() ? std::string("(no name)") : name) + ": " + std::string(state));
+}
 
 void WatcherSlot::enable()
 {
@@ -27,7 +78,10 @@ void WatcherSlot::tick()
     const bool running = !name.empty() && m_probe.IsProcessRunning(name);
     m_state = running ? SlotState::Running : SlotState::NotRunning;
     // Written on every tick, also when it does not change.
-    m_box.setBackground(running ? kRunningColour : kNotRunningColour);
+    const Rgb background = running ? kRunningColour : kNotRunningColour;
+    m_box.setBackground(background);
+    m_box.setTextColour(readableText(background, m_systemText));
+    describe();
 }
 
 namespace {
@@ -48,7 +102,7 @@ WatcherSlots::WatcherSlots(const std::array<NameBox *, kCount> &boxes,
 {}
 
 void WatcherSlots::setup(const std::array<bool, kCount> &enabled,
-                         const std::array<std::string, kCount> &names)
+                         const std::array<std::string, kCount> &names, Rgb systemText)
 {
     for (WatcherSlot &each : m_slots)
         each.timer().setInterval(WatcherSlot::kIntervalMs);
@@ -60,8 +114,11 @@ void WatcherSlots::setup(const std::array<bool, kCount> &enabled,
     }
     for (std::size_t i = 0; i < m_slots.size(); ++i)
         m_slots[i].box().setVisible(enabled[i]);
-    for (std::size_t i = 0; i < m_slots.size(); ++i)
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
         m_slots[i].box().setText(names[i]);
+        m_slots[i].setSystemText(systemText);
+        m_slots[i].nameChanged();
+    }
 }
 
 WatcherSlot &WatcherSlots::slot(int n)

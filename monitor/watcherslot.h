@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 class ProcessProbe;
 
@@ -14,6 +15,14 @@ enum class SlotState
     Running,
     NotRunning,
 };
+
+// The state in words, for those who cannot tell red from green: "running", "not running",
+// "not checked yet".
+std::string_view stateText(SlotState state);
+
+// The text colour that stays readable on `background`: the system's window text colour where its
+// contrast with the background is at least 4.5:1, black otherwise.
+Rgb readableText(Rgb background, Rgb systemText);
 
 // One watch slot: a name box and a poll timer on the host window. While enabled, the slot asks
 // the probe once a second whether a process of the box's name runs and paints the box.
@@ -26,6 +35,8 @@ public:
 
     WatcherSlot(NameBox &box, Timer &timer, ProcessProbe &probe);
 
+    // The name as it stands was set or typed: the tooltip follows it.
+    void nameChanged();
     // Start the timer (a running one keeps its phase), then show the box.
     void enable();
     // Stop the timer, then hide the box; its last colour stays.
@@ -38,11 +49,17 @@ public:
     NameBox &box() { return m_box; }
     Timer &timer() { return m_timer; }
 
+    // The system's window text colour, against which readability is judged.
+    void setSystemText(Rgb colour) { m_systemText = colour; }
+
 private:
+    void describe();
+
     NameBox &m_box;
     Timer &m_timer;
     ProcessProbe &m_probe;
     SlotState m_state = SlotState::NotPolled;
+    Rgb m_systemText{0, 0, 0};
 };
 
 // The ten slots of the main window, numbered 1 to 10.
@@ -55,9 +72,10 @@ public:
                  const std::array<Timer *, kCount> &timers, ProcessProbe &probe);
 
     // At the main window's load, across all slots in this order: every interval, every timer's
-    // running state, every box's visibility, every box's text.
+    // running state, every box's visibility, every box's text. `systemText` is the system's
+    // window text colour.
     void setup(const std::array<bool, kCount> &enabled,
-               const std::array<std::string, kCount> &names);
+               const std::array<std::string, kCount> &names, Rgb systemText);
 
     void enable(int n) { slot(n).enable(); }
     void disable(int n) { slot(n).disable(); }

@@ -7,12 +7,17 @@
 // How the operating system's session reaches the program, outside its windows.
 namespace platform {
 
-// Whether a window system can be reached; otherwise `why` holds one line saying what is missing
+// Chooses the window system before the toolkit starts: X11 (also through XWayland) wherever a
+// display can be reached, since only there can a window know and keep its place and stay on top;
+// a Wayland session natively where no X11 display can be had; whatever the user chose in
+// QT_QPA_PLATFORM. False when none can be used; `why` then holds one line saying what is missing
 // and how to run the program anyway.
-bool windowSystemAvailable(QString &why);
+bool chooseWindowSystem(QString &why);
 
 // Calls `onEndRequest` on the event loop when the user or the session asks the program to end
-// from outside its windows (SIGTERM, SIGINT, SIGHUP on Linux). Call once, after the application
+// from outside its windows (SIGTERM, SIGINT, SIGHUP on Linux). Further requests while it saves
+// are ignored, so that the save is never cut short; only when the save has not finished within
+// a few seconds does a further request end the program at once. Call once, after the application
 // object exists.
 void onEndRequest(QObject *context, std::function<void()> onEndRequest);
 

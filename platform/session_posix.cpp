@@ -1,10 +1,13 @@
 #include "session.h"
 
+#include <QDir>
+#include <QLibraryInfo>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,39 +15,83 @@
 
 namespace platform {
 
-bool windowSystemAvailable(QString &why)
+namespace {
+
+const QString kRunAnyway = QStringLiteral(
+    "Start it from a desktop session, or on a virtual display with: xvfb-run -a zel-vanto");
+
+bool x11Reachable()
 {
-    const QByteArray qpa = qgetenv("QT_QPA_PLATFORM");
-    if (!qpa.isEmpty() && !qpa.startsWith("xcb"))
-        return true; // another platform chosen on purpose: let it speak for itself
-    if (qpa.isEmpty() && !qgetenv("WAYLAND_DISPLAY").isEmpty())
-        return true;
-    const QByteArray display = qgetenv("DISPLAY");
-    if (display.isEmpty()) {
-        why = QStringLiteral("no display: DISPLAY is not set. Start it from a desktop session, "
-                             "or on a virtual display with: xvfb-run -a zel-vanto");
-        return false;
-    }
     xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
     const bool reached = xcb_connection_has_error(connection) == 0;
     xcb_disconnect(connection);
-    if (!reached) {
-        why = QStringLiteral("cannot open display %1. Start it from a desktop session, or on a "
-                             "virtual display with: xvfb-run -a zel-vanto")
-                  .arg(QString::fromLocal8Bit(display));
-    }
     return reached;
+}
+
+// Whether the toolkit can draw natively in a Wayland session here (the plugin is a package of
+// its own).
+bool waylandPluginInstalled()
+{
+    const QDir plugins(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                       QStringLiteral("/platforms"));
+    return !plugins.entryList({QStringLiteral("libqwayland*.so")}, QDir::Files).isEmpty();
+}
+
+} // namespace
+
+bool chooseWindowSystem(QString &why)
+{
+    const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+    if (!chosen.isEmpty() && !chosen.startsWith("xcb"))
+        return true; // chosen on purpose: let it speak for itself
+    const QByteArray display = qgetenv("DISPLAY");
+    const bool wayland = !qgetenv("WAYLAND_DISPLAY").isEmpty();
+    if (!display.isEmpty() && x11Reachable()) {
+        if (chosen.isEmpty())
+            qputenv("QT_QPA_PLATFORM", "xcb");
+        return true;
+    }
+    if (chosen.isEmpty() && wayland && waylandPluginInstalled())
+        return true;
+    if (!display.isEmpty()) {
+        why = QStringLiteral("cannot open display %1. ").arg(QString::fromLocal8Bit(display));
+    } else if (wayland) {
+        why = QStringLiteral("no X11 display (DISPLAY is not set) and no Wayland support "
+                             "(install qt6-wayland). ");
+    } else {
+        why = QStringLiteral("no display: DISPLAY is not set. ");
+    }
+    why += kRunAnyway;
+    return false;
 }
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
+// How long the save may take before a further end request ends the program at once.
+constexpr int kSaveGraceSeconds = 3;
 
+int g_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_endRequested = 0;
+timespec g_firstRequest{};
+
+// Only async-signal-safe calls here: the event loop does the work.
 extern "C" void forwardSignal(int signalNumber)
 {
     const int saved = errno;
-    const char byte = static_cast<char>(signalNumber);
-    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+    if (!g_endRequested) {
+        g_endRequested = 1;
+        ::clock_gettime(CLOCK_MONOTONIC, &g_firstRequest);
+        const char byte = static_cast<char>(signalNumber);
+        [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+    } else {
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        if (now.tv_sec - g_firstRequest.tv_sec >= kSaveGraceSeconds) {
+            // The save hangs: the user asks again, so end as the signal ends a program.
+            ::signal(signalNumber, SIG_DFL);
+            ::raise(signalNumber);
+        }
+    }
     errno = saved;
 }
 
@@ -64,10 +111,7 @@ void onEndRequest(QObject *context, std::function<void()> onEndRequest)
                      [notifier, callback = std::move(onEndRequest)] {
                          char byte = 0;
                          [[maybe_unused]] const auto got = ::read(g_signalPipe[0], &byte, 1);
-                         // Once is enough; a second signal ends the program the usual way.
-                         notifier->setEnabled(false);
-                         for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP})
-                             std::signal(signalNumber, SIG_DFL);
+                         notifier->setEnabled(false); // only the first request is written
                          callback();
                      });
     struct sigaction action = {};

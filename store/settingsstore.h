@@ -53,6 +53,7 @@ public:
         Batch &add(const keys::GeometryKey &key, float value);
         Batch &add(const keys::NameKey &key, std::string text);
         Batch &add(const keys::FlagKey &key, std::int16_t value);
+        bool empty() const { return m_values.empty(); }
 
     private:
         friend class SettingsStore;

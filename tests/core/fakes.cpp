@@ -75,6 +75,12 @@ void FakePlace::place(Log &log, PixelPoint at, PixelSize client)
                   std::to_string(client.width) + "x" + std::to_string(client.height));
 }
 
+void FakePlace::focus(Log &log, std::string_view control)
+{
+    focused = control;
+    log.push_back("focus " + focused);
+}
+
 FakeSettingsView::FakeSettingsView(Log &sharedLog) : log(sharedLog)
 {
     namespace design = layout::settingsWindow;
@@ -106,7 +112,8 @@ void FakeSettingsView::closeWindow()
     log.push_back("settings closed");
 }
 
-FakeMainView::FakeMainView(Log &sharedLog) : log(sharedLog), keeper(log, "AlwaysOnTopTimer")
+FakeMainView::FakeMainView(Log &sharedLog)
+    : log(sharedLog), keeper(log, "AlwaysOnTopTimer"), nameSave(log, "NameSaveTimer")
 {
     for (int n = 1; n <= 10; ++n) {
         const auto i = static_cast<std::size_t>(n - 1);

@@ -77,13 +77,19 @@ struct FakeNameBox final : NameBox
     std::string text() const override { return content; }
     void setText(const std::string &text) override;
     void setBackground(Rgb colour) override;
+    void setTextColour(Rgb colour) override { textColour = colour; }
     void setVisible(bool visible) override;
+    void setDescription(const std::string &text) override { description = text; }
+    void setToolTip(const std::string &text) override { toolTip = text; }
 
     Log &log;
     std::string name;
     std::string content;
     std::optional<Rgb> background; // nullopt: the box's own
+    std::optional<Rgb> textColour;
     bool visible = false;
+    std::string description;
+    std::string toolTip;
 };
 
 struct FakeCheckBox final : CheckBox
@@ -103,9 +109,12 @@ struct FakeCheckBox final : CheckBox
 struct FakePlace
 {
     void place(Log &log, PixelPoint corner, PixelSize size);
+    void focus(Log &log, std::string_view control);
     PixelPoint corner;
     PixelSize size;
     std::vector<PixelRect> screens{{0, 0, 1280, 1024}};
+    bool known = true;
+    std::string focused;
 };
 
 // The settings window: `whileOpen` runs as the user would act on the shown window.
@@ -117,10 +126,12 @@ struct FakeSettingsView final : SettingsView
     void place(PixelPoint corner, PixelSize size) override { where.place(log, corner, size); }
     PixelPoint outerCorner() const override { return where.corner; }
     PixelSize clientSize() const override { return where.size; }
+    bool knowsPlace() const override { return where.known; }
+    void focus(std::string_view control) override { where.focus(log, control); }
+    std::string focused() const override { return where.focused; }
     CheckBox &enableBox(int n) override { return *boxes.at(static_cast<std::size_t>(n - 1)); }
     CheckBox &alwaysOnTopBox() override { return *onTop; }
     void setCreatorCaption(std::string_view caption) override { creator = caption; }
-    void focusEnableBox(int n) override { log.push_back("focus ENABLE_PW_" + std::to_string(n)); }
     void runModal(ZEL_VANTO_SETTINGS &window) override;
     void closeWindow() override;
 
@@ -141,11 +152,15 @@ struct FakeMainView final : MainView
     void place(PixelPoint corner, PixelSize size) override { where.place(log, corner, size); }
     PixelPoint outerCorner() const override { return where.corner; }
     PixelSize clientSize() const override { return where.size; }
+    bool knowsPlace() const override { return where.known; }
+    void focus(std::string_view control) override { where.focus(log, control); }
+    std::string focused() const override { return where.focused; }
     NameBox &box(int n) override { return *boxes.at(static_cast<std::size_t>(n - 1)); }
     Timer &slotTimer(int n) override { return *timers.at(static_cast<std::size_t>(n - 1)); }
     Timer &keeperTimer() override { return keeper; }
+    Timer &nameSaveTimer() override { return nameSave; }
     platform::WindowId windowId() override { return 7; }
-    void focusBox(int n) override { log.push_back("focus PROCESS_TEXTBOX_" + std::to_string(n)); }
+    Rgb windowTextColour() const override { return textColour; }
     std::unique_ptr<SettingsView> createSettingsView() override;
 
     Log &log;
@@ -153,6 +168,8 @@ struct FakeMainView final : MainView
     std::array<std::unique_ptr<FakeNameBox>, 10> boxes;
     std::array<std::unique_ptr<FakeTimer>, 10> timers;
     FakeTimer keeper;
+    FakeTimer nameSave;
+    Rgb textColour{0, 0, 0};
     // What the next settings window does while it is open.
     std::function<void(FakeSettingsView &, ZEL_VANTO_SETTINGS &)> settingsWhileOpen;
 };

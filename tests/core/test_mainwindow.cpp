@@ -33,8 +33,13 @@ TEST(MainWindow, LoadReadsTheStoreAndSetsUpInTheDesignedOrder)
     core.main.Form_Load();
     // 1000 twips = 67 pixels; a client area of 1575 x 3870 twips = 105 x 258 pixels.
     const Log expected =
-        Log{"read MainLeft",   "read MainTop",        "read MainWidth",
-            "read MainHeight", "place 67,67 105x258", "AlwaysOnTopTimer interval 1000"} +
+        Log{"read MainLeft",
+            "read MainTop",
+            "read MainWidth",
+            "read MainHeight",
+            "place 67,67 105x258",
+            "AlwaysOnTopTimer interval 1000",
+            "NameSaveTimer interval 1000"} +
         each("read ENABLE_PW_#") + each("read PROCESS_TEXTBOX_#") +
         each("PROCESS_WATCHER_TIMER_# interval 1000") +
         Log{"PROCESS_WATCHER_TIMER_1 start", "PROCESS_WATCHER_TIMER_2 start",
@@ -149,7 +154,8 @@ TEST(MainWindow, UnloadWritesGeometryThenEveryNameOnceInOneWrite)
                 ElementsAre("write MainLeft=1001 MainTop=-7 MainWidth=1700 MainHeight=4231 "
                             "PROCESS_TEXTBOX_1=a,b;c=d \"e\" \\f "
                             "PROCESS_TEXTBOX_2=kept while hidden.exe" +
-                            names));
+                                names,
+                            "NameSaveTimer stop"));
 
     // Moved and resized: the outer corner, and the client area plus the design's allowances.
     Core moved;
@@ -163,24 +169,38 @@ TEST(MainWindow, UnloadWritesGeometryThenEveryNameOnceInOneWrite)
                                     "MainHeight=4860 PROCESS_TEXTBOX_1="));
 }
 
-TEST(MainWindow, WindowStoredWhollyOffEveryScreenIsBroughtBack)
+TEST(MainWindow, WindowTheUserCouldNotReachIsBroughtBack)
 {
     struct Case
     {
-        const char *left;
-        const char *top;
+        Core::Stored stored;
         const char *placed;
     };
     const Case cases[] = {
-        {"-300000", "-300000", "place 0,0 125x258"},
-        {"900000", "1500", "place 0,0 125x258"},
-        {"-600", "1500", "place -40,100 125x258"}, // partly on screen: left where it is
+        // Wholly off every screen: to the primary screen's corner, size kept.
+        {{{"MainLeft", "-300000"}, {"MainTop", "-300000"}, {"MainWidth", "2000"}},
+         "place 0,0 125x258"},
+        {{{"MainLeft", "900000"}, {"MainTop", "1500"}, {"MainWidth", "2000"}}, "place 0,0 125x258"},
+        // Partly on a screen with its caption and title strip: left where it is.
+        {{{"MainLeft", "-600"}, {"MainTop", "1500"}, {"MainWidth", "2000"}},
+         "place -40,100 125x258"},
+        // The title strip above every screen: moved down until it shows.
+        {{{"MainTop", "-3500"}}, "place 67,0 105x258"},
+        {{{"MainLeft", "20000"}, {"MainTop", "-100"}}, "place 1333,0 105x258"},
+        // Sizes that are none, larger than the desktop, or too small to click the strip.
+        {{{"MainWidth", "0"}}, "place 67,67 105x258"},
+        {{{"MainHeight", "-15"}}, "place 67,67 105x258"},
+        {{{"MainWidth", "1e38"}}, "place 67,67 105x258"},
+        {{{"MainHeight", "2147483648"}}, "place 67,67 105x258"},
+        {{{"MainWidth", "300"}, {"MainHeight", "9000"}}, "place 67,67 105x258"},
+        {{{"MainHeight", "500"}}, "place 67,67 105x258"},
+        {{{"MainWidth", "465"}, {"MainHeight", "700"}}, "place 67,67 23x23"}, // small but usable
     };
     for (const Case &c : cases) {
-        Core core({{"MainLeft", c.left}, {"MainTop", c.top}, {"MainWidth", "2000"}});
+        Core core(c.stored);
         core.view.where.screens = {{0, 0, 1280, 1024}, {1280, 0, 800, 600}};
         core.main.Form_Load();
-        EXPECT_THAT(core.log, testing::Contains(c.placed)) << c.left << " " << c.top;
+        EXPECT_EQ(core.log.at(4), c.placed) << testing::PrintToString(c.stored);
     }
 }
 
@@ -212,11 +232,83 @@ TEST(MainWindow, TitleClickOpensSettingsThatActOnTheRunningSlotsAndKeeper)
                             "PROCESS_TEXTBOX_7 colour 255,0,0",
                             "write SettingsScreenLeft=1000 SettingsScreenTop=1000 "
                             "AlwaysOnTopTimer_TICKBOX=1",
-                            "settings closed"));
+                            "settings closed", "focus PROCESS_TEXTBOX_1"));
     // Slot 3 keeps its last colour, hidden, until it ticks again; the keeper raises from now on.
     EXPECT_EQ(core.view.boxes[2]->background, (Rgb{0, 255, 0}));
     core.zorder.foreground = 99;
     mark = core.log.size();
     core.main.AlwaysOnTopTimer_Timer();
     EXPECT_THAT(core.since(mark), ElementsAre("clear 99", "set 7"));
+}
+
+TEST(MainWindow, TypedNamesAreSavedWhenTypingPausesOrTheFocusLeaves)
+{
+    Core core;
+    core.main.Form_Load();
+    std::size_t mark = core.log.size();
+    core.view.boxes[1]->content = "new";
+    core.main.PROCESS_TEXTBOX_Change(2);
+    core.view.boxes[1]->content = "new.exe";
+    core.main.PROCESS_TEXTBOX_Change(2); // the pause starts afresh
+    core.main.NameSaveTimer_Timer();
+    core.main.NameSaveTimer_Timer(); // nothing more to save
+    EXPECT_THAT(core.since(mark),
+                ElementsAre("NameSaveTimer start", "NameSaveTimer start", "NameSaveTimer stop",
+                            "write PROCESS_TEXTBOX_2=new.exe", "NameSaveTimer stop"));
+
+    core.view.boxes[4]->content = "five.exe";
+    core.main.PROCESS_TEXTBOX_Change(5);
+    mark = core.log.size();
+    core.main.PROCESS_TEXTBOX_LostFocus(5);
+    core.main.PROCESS_TEXTBOX_LostFocus(5);
+    EXPECT_THAT(core.since(mark),
+                ElementsAre("NameSaveTimer stop", "write PROCESS_TEXTBOX_5=five.exe",
+                            "NameSaveTimer stop"));
+}
+
+TEST(MainWindow, APlaceTheWindowSystemCannotReportIsNeverStored)
+{
+    Core core;
+    core.view.where.known = false;
+    core.main.Form_Load();
+    const std::size_t mark = core.log.size();
+    core.main.Form_Unload();
+    EXPECT_THAT(core.since(mark).front(), testing::StartsWith("write PROCESS_TEXTBOX_1= "));
+}
+
+TEST(MainWindow, BoxesSayTheirStateInWordsAndKeepTheirTextReadable)
+{
+    struct Case
+    {
+        Rgb systemText;
+        Rgb onGreen;
+        Rgb onRed;
+    };
+    const Case themes[] = {
+        {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}},       // light: black stays
+        {{255, 255, 255}, {0, 0, 0}, {0, 0, 0}}, // dark: white is unreadable on both
+        {{0, 0, 128}, {0, 0, 128}, {0, 0, 0}},   // navy reads on green, not on red
+        {{255, 255, 160}, {0, 0, 0}, {0, 0, 0}},
+    };
+    for (const Case &theme : themes) {
+        Core core({{"PROCESS_TEXTBOX_1", "up.exe"}, {"PROCESS_TEXTBOX_2", "down.exe"}});
+        core.view.textColour = theme.systemText;
+        core.query->running = {"up.exe"};
+        core.main.Form_Load();
+        const FakeNameBox &up = *core.view.boxes[0];
+        const FakeNameBox &down = *core.view.boxes[1];
+        EXPECT_EQ(up.description, "not checked yet");
+        EXPECT_EQ(core.view.boxes[2]->toolTip, "(no name): not checked yet");
+        EXPECT_EQ(up.textColour, std::nullopt); // the system's own colours until the first tick
+        core.main.PROCESS_WATCHER_TIMER_Timer(1);
+        core.main.PROCESS_WATCHER_TIMER_Timer(2);
+        EXPECT_EQ(up.description, "running");
+        EXPECT_EQ(down.toolTip, "down.exe: not running");
+        EXPECT_EQ(up.textColour, theme.onGreen);
+        EXPECT_EQ(down.textColour, theme.onRed);
+        // A long name cut off by the box can be read whole in its tooltip as it is typed.
+        core.view.boxes[0]->content = "a-very-long-process-name-that-the-box-cuts-off.exe";
+        core.main.PROCESS_TEXTBOX_Change(1);
+        EXPECT_EQ(up.toolTip, "a-very-long-process-name-that-the-box-cuts-off.exe: running");
+    }
 }

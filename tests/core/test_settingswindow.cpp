@@ -56,7 +56,7 @@ TEST(SettingsWindow, LoadPlacesThenReadsAlwaysOnTopThenTheSlotsAndClicksOnlyWhat
                     "read ENABLE_PW_10", "focus ENABLE_PW_1", "settings shown",
                     "write SettingsScreenLeft=1000 SettingsScreenTop=1000 "
                     "AlwaysOnTopTimer_TICKBOX=1",
-                    "settings closed"));
+                    "settings closed", "focus PROCESS_TEXTBOX_1"));
 }
 
 namespace {
@@ -162,4 +162,20 @@ TEST(SettingsWindow, ReopensWhereItWasClosedWithItsDesignSize)
     EXPECT_EQ(core.backend->values.count("SettingsScreenWidth"), 1u);
     EXPECT_EQ(core.backend->values.at("SettingsScreenWidth"), "9000");
     EXPECT_EQ(core.backend->values.count("SettingsScreenHeight"), 0u);
+
+    // A window the user cannot resize, too small for its controls, or with its caption above
+    // every screen, opens where it can be used.
+    Opened tiny({{"SettingsScreenHeight", "3000"}, {"SettingsScreenTop", "-900"}});
+    tiny.open();
+    EXPECT_EQ(tiny.since(tiny.mark).at(4), "place 67,0 482x301");
+
+    // Where the window system cannot report the place, only the choice is written.
+    Opened unknown;
+    unknown.view.where.known = false;
+    unknown.open([](FakeSettingsView &view, ZEL_VANTO_SETTINGS &settings) {
+        view.where.known = false;
+        settings.OK_BUTTON_Click();
+    });
+    EXPECT_EQ(writes(unknown.since(unknown.mark)),
+              std::vector<std::string>{"write AlwaysOnTopTimer_TICKBOX=0"});
 }

@@ -41,6 +41,8 @@ struct Control
     twips::Place place; // in the client area
     std::string caption;
     Font font;
+    // What assistive technology calls the control; empty: its caption.
+    std::string accessibleName = {};
 };
 
 namespace mainWindow {
@@ -49,13 +51,20 @@ constexpr std::string_view kCaption = "ZEL-VANTO";
 constexpr std::string_view kObjectName = "ZEL_VANTO_MAIN";
 // 60 twips at the sides and the bottom, 300 for the caption and the top edge.
 constexpr WindowPlacement::Allowances kAllowances{2 * 60, 300 + 60};
+// A window of no use cannot be found again: it has no taskbar entry. It needs the title strip's
+// height, room to click the strip, and its caption with the strip below it on a screen.
+constexpr WindowPlacement::Reach kReach{225, 255, 300 + 255};
 
-// The title strip: green on black, clickable; it opens the settings window.
+// The title strip: green on black; a click, or Space or Enter while it has the focus, opens the
+// settings window.
 const Control &title();
 // Name box n (1..10): centred text. The boxes stand 360 twips apart and, 375 high, overlap
 // their neighbours by 15 twips so that adjacent borders coincide.
 const Control &box(int n);
 // Tab order: the ten boxes, then the title strip.
+// A name that pauses for this long is saved, so that nothing typed is lost if the program ends
+// without its unload (killed, or its display gone).
+constexpr int kNameSavePauseMs = 1000;
 
 } // namespace mainWindow
 
@@ -65,6 +74,9 @@ constexpr std::string_view kCaption = "ZEL-VANTO - SETTINGS";
 constexpr std::string_view kObjectName = "ZEL_VANTO_SETTINGS";
 // The design's outer size (7320 x 4845) less its client area (7230 x 4515).
 constexpr WindowPlacement::Allowances kAllowances{7320 - 7230, 4845 - 4515};
+// The user cannot resize it: a size smaller than the design's would hide controls for good. Its
+// caption must be on a screen so that it can be moved.
+constexpr WindowPlacement::Reach kReach{7230, 4515, 300};
 // What a double-click on the credit line shows until the window closes.
 constexpr std::string_view kContactAddress = "corvane@example.org";
 

@@ -18,9 +18,14 @@ struct Place
     int height = 0;
 };
 
+// Saturates far beyond any screen, so that a stored 1e38 stays a huge number and never wraps.
 inline int toPixels(double twips, int dpi)
 {
-    return static_cast<int>(std::lround(twips * dpi / kPerInch));
+    constexpr double kLimit = 1 << 30;
+    const double pixels = twips * dpi / kPerInch;
+    return static_cast<int>(std::lround(pixels < -kLimit  ? -kLimit
+                                        : pixels > kLimit ? kLimit
+                                                          : pixels));
 }
 
 inline double fromPixels(int pixels, int dpi)

@@ -5,6 +5,7 @@
 #include "zorder.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,8 +36,18 @@ public:
     virtual std::vector<PixelRect> screens() const = 0;
     // Puts the frame's outer corner and the client area's size; before the window is shown.
     virtual void place(PixelPoint outerCorner, PixelSize clientSize) = 0;
+    // The place and size of the window in its normal state, also while it is maximised or
+    // minimised.
     virtual PixelPoint outerCorner() const = 0;
     virtual PixelSize clientSize() const = 0;
+    // False where the window system does not tell a window where it stands (a Wayland session):
+    // then nothing is stored for the place.
+    virtual bool knowsPlace() const = 0;
+
+    // Gives the keyboard focus to the control of this name (its name in the layout table).
+    virtual void focus(std::string_view control) = 0;
+    // The name of the control that has the focus in this window, or "" for none.
+    virtual std::string focused() const = 0;
 };
 
 class SettingsView : public WindowView
@@ -45,7 +56,6 @@ public:
     virtual CheckBox &enableBox(int n) = 0; // n is 1..10
     virtual CheckBox &alwaysOnTopBox() = 0;
     virtual void setCreatorCaption(std::string_view caption) = 0;
-    virtual void focusEnableBox(int n) = 0;
     // Shows the window, modal over the main window, and returns once it has closed; meanwhile
     // its events go to `window`. The main window's timers keep ticking.
     virtual void runModal(ZEL_VANTO_SETTINGS &window) = 0;
@@ -59,9 +69,12 @@ public:
     virtual NameBox &box(int n) = 0; // n is 1..10
     virtual Timer &slotTimer(int n) = 0;
     virtual Timer &keeperTimer() = 0;
+    // Runs while typing in a box pauses; its tick saves the names typed.
+    virtual Timer &nameSaveTimer() = 0;
     // The native handle of the window as it is now; 0 before it exists.
     virtual platform::WindowId windowId() = 0;
-    virtual void focusBox(int n) = 0;
+    // The system's colour for text in boxes, which the boxes keep where it stays readable.
+    virtual Rgb windowTextColour() const = 0;
     // A new settings window, owned by this one, not shown yet.
     virtual std::unique_ptr<SettingsView> createSettingsView() = 0;
 };

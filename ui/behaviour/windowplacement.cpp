@@ -48,16 +48,70 @@ WindowPlacement WindowPlacement::now(PixelPoint corner, PixelSize client, int dp
     return current;
 }
 
-WindowPlacement WindowPlacement::rescued(const std::vector<PixelRect> &screens, int dpi) const
+namespace {
+
+PixelRect bounds(const std::vector<PixelRect> &screens)
 {
-    const PixelRect outer = outerRect(dpi);
-    const bool onSomeScreen =
-        std::any_of(screens.begin(), screens.end(),
-                    [&outer](const PixelRect &s) { return s.intersects(outer); });
-    if (onSomeScreen || screens.empty())
+    int left = screens.front().x, top = screens.front().y;
+    int right = left + screens.front().width, bottom = top + screens.front().height;
+    for (const PixelRect &s : screens) {
+        left = std::min(left, s.x);
+        top = std::min(top, s.y);
+        right = std::max(right, s.x + s.width);
+        bottom = std::max(bottom, s.y + s.height);
+    }
+    return {left, top, right - left, bottom - top};
+}
+
+long long overlap(const PixelRect &a, const PixelRect &b)
+{
+    const long long w = std::min(a.x + a.width, b.x + b.width) - std::max(a.x, b.x);
+    const long long h = std::min(a.y + a.height, b.y + b.height) - std::max(a.y, b.y);
+    return w > 0 && h > 0 ? w * h : 0;
+}
+
+} // namespace
+
+WindowPlacement WindowPlacement::rescued(const std::vector<PixelRect> &screens, int dpi,
+                                         const Keys &keys, const Reach &reach) const
+{
+    if (screens.empty())
         return *this;
-    WindowPlacement moved = *this;
-    moved.left = static_cast<float>(twips::fromPixels(screens.front().x, dpi));
-    moved.top = static_cast<float>(twips::fromPixels(screens.front().y, dpi));
-    return moved;
+    WindowPlacement fixed = *this;
+    const PixelRect desktop = bounds(screens);
+    const auto unusable = [&](float outer, int allowance, int minimumClient, int desktopPixels) {
+        return !(double(outer) - allowance >= minimumClient) ||
+               twips::toPixels(outer, dpi) > desktopPixels;
+    };
+    if (unusable(width, allowances.width, reach.minimumClientWidth, desktop.width) ||
+        unusable(height, allowances.height, reach.minimumClientHeight, desktop.height)) {
+        fixed.width = keys.width.defaultValue;
+        fixed.height = keys.height.defaultValue;
+    }
+
+    PixelRect outer = fixed.outerRect(dpi);
+    const auto moveTo = [&](int x, int y) {
+        fixed.left = static_cast<float>(twips::fromPixels(x, dpi));
+        fixed.top = static_cast<float>(twips::fromPixels(y, dpi));
+        outer = fixed.outerRect(dpi);
+    };
+    if (std::none_of(screens.begin(), screens.end(),
+                     [&outer](const PixelRect &s) { return s.intersects(outer); }))
+        moveTo(screens.front().x, screens.front().y);
+
+    // The caption, and below it what the window is opened for, must be where the mouse reaches.
+    const int band = std::min(twips::toPixels(reach.topBand, dpi), outer.height);
+    const auto bandOn = [&](const PixelRect &s) {
+        return outer.x < s.x + s.width && s.x < outer.x + outer.width && s.y <= outer.y &&
+               outer.y + band <= s.y + s.height;
+    };
+    if (std::none_of(screens.begin(), screens.end(), bandOn)) {
+        const PixelRect *most = &screens.front();
+        for (const PixelRect &s : screens) {
+            if (overlap(s, outer) > overlap(*most, outer))
+                most = &s;
+        }
+        moveTo(outer.x, std::clamp(outer.y, most->y, most->y + std::max(0, most->height - band)));
+    }
+    return fixed;
 }

@@ -23,6 +23,16 @@ struct WindowPlacement
         int height = 0;
     };
 
+    // What keeps a window usable and within the user's reach, in twips: the smallest client
+    // area that shows what the window is for, and how much of its top (caption, and what must be
+    // reached below it) has to be on a screen.
+    struct Reach
+    {
+        int minimumClientWidth = 0;
+        int minimumClientHeight = 0;
+        int topBand = 0;
+    };
+
     struct Keys
     {
         const keys::GeometryKey &left;
@@ -47,7 +57,12 @@ struct WindowPlacement
     // was applied, its numbers are kept exactly, so that reopening never rounds them again.
     WindowPlacement now(PixelPoint corner, PixelSize client, int dpi) const;
 
-    // A placement wholly off every screen moves to the top-left of the first (primary) screen's
-    // available area, keeping its size; one at least partly on a screen stays.
-    WindowPlacement rescued(const std::vector<PixelRect> &screens, int dpi) const;
+    // The placement moved and sized so that the user can reach and use the window on these
+    // screens (their available areas, the primary first). A stored size that is not a size
+    // (zero, negative), larger than the whole desktop, or too small for `reach` falls back to the
+    // keys' defaults. A window wholly off every screen moves to the top-left of the primary
+    // screen, keeping its size; one whose top band is off every screen moves down (or up) until
+    // the band is on the screen it overlaps most. Anything else stays exactly as stored.
+    WindowPlacement rescued(const std::vector<PixelRect> &screens, int dpi, const Keys &keys,
+                            const Reach &reach) const;
 };

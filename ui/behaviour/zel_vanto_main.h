@@ -4,6 +4,8 @@
 #include "watcherslot.h"
 #include "windowplacement.h"
 
+#include <array>
+
 class MainView;
 class ProcessProbe;
 class SettingsStore;
@@ -27,15 +29,22 @@ public:
     void ZEL_TITLE_Click();
     void PROCESS_WATCHER_TIMER_Timer(int n);
     void AlwaysOnTopTimer_Timer();
+    // The user changed the text of box n (not the load setting it).
+    void PROCESS_TEXTBOX_Change(int n);
+    void PROCESS_TEXTBOX_LostFocus(int n);
+    void NameSaveTimer_Timer();
 
     WatcherSlots &watcherSlots() { return m_slots; }
     TopmostKeeper &keeper() { return m_keeper; }
 
 private:
+    void saveTypedNames();
+
     MainView &m_view;
     SettingsStore &m_store;
     WatcherSlots m_slots;
     TopmostKeeper m_keeper;
-    WindowPlacement m_placement; // as applied at load
+    WindowPlacement m_placement;                      // as applied at load
+    std::array<bool, WatcherSlots::kCount> m_typed{}; // names typed and not saved yet
     bool m_unloaded = false;
 };

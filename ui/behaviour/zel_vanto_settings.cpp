@@ -30,7 +30,7 @@ void ZEL_VANTO_SETTINGS::Form_Load()
     // A modal window off every screen would leave the program unusable: bring it back.
     m_placement =
         WindowPlacement::load(m_store, kPlacementKeys, layout::settingsWindow::kAllowances)
-            .rescued(m_view.screens(), dpi);
+            .rescued(m_view.screens(), dpi, kPlacementKeys, layout::settingsWindow::kReach);
     m_view.place(m_placement.outerCorner(dpi), m_placement.clientSize(dpi));
 
     // Setting a box to a value other than the one it shows counts as a click on it.
@@ -48,7 +48,7 @@ void ZEL_VANTO_SETTINGS::Form_Load()
             ENABLE_PW_Click(n);
         }
     }
-    m_view.focusEnableBox(1);
+    m_view.focus(layout::settingsWindow::enableBox(1).name);
 }
 
 void ZEL_VANTO_SETTINGS::ENABLE_PW_Click(int n)
@@ -75,7 +75,8 @@ void ZEL_VANTO_SETTINGS::OK_BUTTON_Click()
 {
     SettingsStore::Batch position;
     addPosition(position);
-    m_store.save(position);
+    if (!position.empty())
+        m_store.save(position);
     m_view.closeWindow();
 }
 
@@ -97,7 +98,10 @@ void ZEL_VANTO_SETTINGS::Form_Unload()
 
 void ZEL_VANTO_SETTINGS::addPosition(SettingsStore::Batch &batch) const
 {
-    // The size is the design's and is never written.
+    // The size is the design's and is never written; a place the window system does not report
+    // is not written either.
+    if (!m_view.knowsPlace())
+        return;
     const int dpi = m_view.dpi();
     const WindowPlacement now = m_placement.now(m_view.outerCorner(), m_view.clientSize(), dpi);
     batch.add(keys::settingsLeft(), now.left).add(keys::settingsTop(), now.top);

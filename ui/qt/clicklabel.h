@@ -2,7 +2,8 @@
 
 #include <QLabel>
 
-// A label that reports clicks (press and release on it) and double-clicks.
+// A label that works as a button: it reports clicks (press and release on it) and double-clicks,
+// and, when it takes the keyboard focus, Space and Enter as clicks.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
@@ -18,6 +19,8 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     bool m_pressed = false;

@@ -23,6 +23,23 @@ void QtNameBox::setBackground(Rgb colour)
     m_box->setPalette(palette);
 }
 
+void QtNameBox::setTextColour(Rgb colour)
+{
+    QPalette palette = m_box->palette();
+    palette.setColor(QPalette::Text, uistyle::toQColor(colour));
+    m_box->setPalette(palette);
+}
+
+void QtNameBox::setDescription(const std::string &description)
+{
+    m_box->setAccessibleDescription(QString::fromStdString(description));
+}
+
+void QtNameBox::setToolTip(const std::string &toolTip)
+{
+    m_box->setToolTip(QString::fromStdString(toolTip));
+}
+
 void QtNameBox::setVisible(bool visible)
 {
     m_box->setVisible(visible);

@@ -17,7 +17,10 @@ public:
     std::string text() const override;
     void setText(const std::string &text) override;
     void setBackground(Rgb colour) override;
+    void setTextColour(Rgb colour) override;
     void setVisible(bool visible) override;
+    void setDescription(const std::string &description) override;
+    void setToolTip(const std::string &toolTip) override;
 
 private:
     QLineEdit *m_box;

@@ -32,7 +32,7 @@ QString qText(std::string_view text)
 QtMainWindow::QtMainWindow()
     : QWidget(nullptr,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_keeperTimer(new QTimer(this))
+      m_keeperTimer(new QTimer(this)), m_nameSaveTimer(new QTimer(this))
 {
     setObjectName(qText(layout::mainWindow::kObjectName));
     setWindowTitle(qText(layout::mainWindow::kCaption));
@@ -52,6 +52,11 @@ QtMainWindow::QtMainWindow()
         box->setMaxLength(std::numeric_limits<int>::max());
         box->setStyle(uistyle::exactColourStyle());
         box->setVisible(n <= 5); // the design state, until the load reads the store
+        connect(box, &QLineEdit::textEdited, this, [this, n] {
+            if (m_behaviour)
+                m_behaviour->PROCESS_TEXTBOX_Change(n);
+        });
+        box->installEventFilter(this);
         auto *timer = new QTimer(this);
         timer->setObjectName(QStringLiteral("PROCESS_WATCHER_TIMER_%1").arg(n));
         m_boxes[index(n)] = box;
@@ -70,6 +75,13 @@ QtMainWindow::QtMainWindow()
         if (m_behaviour)
             m_behaviour->AlwaysOnTopTimer_Timer();
     });
+    m_nameSaveTimer.get()->setObjectName(QStringLiteral("NameSaveTimer"));
+    connect(m_nameSaveTimer.get(), &QTimer::timeout, this, [this] {
+        if (m_behaviour)
+            m_behaviour->NameSaveTimer_Timer();
+    });
+    // The title strip takes the focus after the boxes and opens the settings window as a button.
+    m_title->setFocusPolicy(Qt::TabFocus);
     connect(m_title, &ClickLabel::clicked, this, [this] {
         if (m_behaviour)
             m_behaviour->ZEL_TITLE_Click();
@@ -77,6 +89,7 @@ QtMainWindow::QtMainWindow()
 
     for (int n = 1; n < 10; ++n)
         setTabOrder(m_boxes[index(n)], m_boxes[index(n + 1)]);
+    setTabOrder(m_boxes[index(10)], m_title);
 }
 
 QtMainWindow::~QtMainWindow() = default;
@@ -97,17 +110,80 @@ void QtMainWindow::place(PixelPoint outerCorner, PixelSize clientSize)
     // move() before show() places the frame's outer corner; resize() sets the client area.
     move(outerCorner.x, outerCorner.y);
     resize(clientSize.width, clientSize.height);
+    m_normalCorner = pos();
+    m_normalSize = size();
 }
+
+namespace {
+
+bool inNormalState(const QWidget &window)
+{
+    return !(window.windowState() &
+             (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
+}
+
+} // namespace
 
 PixelPoint QtMainWindow::outerCorner() const
 {
-    const QPoint corner = frameGeometry().topLeft();
+    const QPoint corner = inNormalState(*this) ? frameGeometry().topLeft() : m_normalCorner;
     return {corner.x(), corner.y()};
 }
 
 PixelSize QtMainWindow::clientSize() const
 {
-    return {width(), height()};
+    const QSize normal = inNormalState(*this) ? size() : m_normalSize;
+    return {normal.width(), normal.height()};
+}
+
+void QtMainWindow::moveEvent(QMoveEvent *event)
+{
+    if (inNormalState(*this))
+        m_normalCorner = frameGeometry().topLeft();
+    QWidget::moveEvent(event);
+}
+
+void QtMainWindow::resizeEvent(QResizeEvent *event)
+{
+    if (inNormalState(*this))
+        m_normalSize = size();
+    QWidget::resizeEvent(event);
+}
+
+bool QtMainWindow::knowsPlace() const
+{
+    return uistyle::platformReportsPlaces();
+}
+
+void QtMainWindow::focus(std::string_view control)
+{
+    if (auto *widget = findChild<QWidget *>(
+            QString::fromUtf8(control.data(), static_cast<qsizetype>(control.size()))))
+        widget->setFocus();
+}
+
+std::string QtMainWindow::focused() const
+{
+    const QWidget *widget = focusWidget();
+    return widget ? widget->objectName().toStdString() : std::string();
+}
+
+Rgb QtMainWindow::windowTextColour() const
+{
+    const QColor text = palette().color(QPalette::Text);
+    return {static_cast<std::uint8_t>(text.red()), static_cast<std::uint8_t>(text.green()),
+            static_cast<std::uint8_t>(text.blue())};
+}
+
+bool QtMainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut && m_behaviour) {
+        for (int n = 1; n <= 10; ++n) {
+            if (watched == m_boxes[index(n)])
+                m_behaviour->PROCESS_TEXTBOX_LostFocus(n);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 NameBox &QtMainWindow::box(int n)
@@ -130,11 +206,6 @@ platform::WindowId QtMainWindow::windowId()
     // Read afresh: the toolkit re-creates the native window on some changes.
     const QWindow *handle = windowHandle();
     return handle ? static_cast<platform::WindowId>(handle->winId()) : 0;
-}
-
-void QtMainWindow::focusBox(int n)
-{
-    m_boxes[index(n)]->setFocus();
 }
 
 std::unique_ptr<SettingsView> QtMainWindow::createSettingsView()

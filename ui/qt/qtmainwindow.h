@@ -30,12 +30,16 @@ public:
     void place(PixelPoint outerCorner, PixelSize clientSize) override;
     PixelPoint outerCorner() const override;
     PixelSize clientSize() const override;
+    bool knowsPlace() const override;
+    void focus(std::string_view control) override;
+    std::string focused() const override;
 
     NameBox &box(int n) override;
     Timer &slotTimer(int n) override;
     Timer &keeperTimer() override { return m_keeperTimer; }
+    Timer &nameSaveTimer() override { return m_nameSaveTimer; }
     platform::WindowId windowId() override;
-    void focusBox(int n) override;
+    Rgb windowTextColour() const override;
     std::unique_ptr<SettingsView> createSettingsView() override;
 
     QLineEdit *boxWidget(int n) const;
@@ -45,7 +49,10 @@ signals:
     void unloaded();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -55,4 +62,8 @@ private:
     std::array<std::unique_ptr<QtNameBox>, 10> m_nameBoxes;
     std::array<std::unique_ptr<QtTimer>, 10> m_timers;
     QtTimer m_keeperTimer;
+    QtTimer m_nameSaveTimer;
+    // The place in the normal state, kept while the window is maximised or minimised.
+    QPoint m_normalCorner;
+    QSize m_normalSize;
 };

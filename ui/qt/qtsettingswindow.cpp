@@ -132,9 +132,21 @@ void QtSettingsWindow::setCreatorCaption(std::string_view caption)
     m_creator->setText(qText(caption));
 }
 
-void QtSettingsWindow::focusEnableBox(int n)
+bool QtSettingsWindow::knowsPlace() const
 {
-    m_enableWidgets[index(n)]->setFocus();
+    return uistyle::platformReportsPlaces();
+}
+
+void QtSettingsWindow::focus(std::string_view control)
+{
+    if (auto *widget = findChild<QWidget *>(qText(control)))
+        widget->setFocus();
+}
+
+std::string QtSettingsWindow::focused() const
+{
+    const QWidget *widget = focusWidget();
+    return widget ? widget->objectName().toStdString() : std::string();
 }
 
 void QtSettingsWindow::runModal(ZEL_VANTO_SETTINGS &behaviour)

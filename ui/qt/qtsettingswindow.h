@@ -27,11 +27,13 @@ public:
     void place(PixelPoint outerCorner, PixelSize clientSize) override;
     PixelPoint outerCorner() const override;
     PixelSize clientSize() const override;
+    bool knowsPlace() const override;
+    void focus(std::string_view control) override;
+    std::string focused() const override;
 
     CheckBox &enableBox(int n) override;
     CheckBox &alwaysOnTopBox() override { return *m_alwaysOnTop; }
     void setCreatorCaption(std::string_view caption) override;
-    void focusEnableBox(int n) override;
     void runModal(ZEL_VANTO_SETTINGS &behaviour) override;
     void closeWindow() override;
 

@@ -21,6 +21,11 @@ QRect toQRect(const twips::Place &place)
     return {pixels.x, pixels.y, pixels.width, pixels.height};
 }
 
+bool platformReportsPlaces()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 std::vector<PixelRect> availableScreens()
 {
     std::vector<PixelRect> areas;
@@ -55,6 +60,8 @@ void applyDesign(QWidget *control, const layout::Control &design)
     control->setObjectName(QString::fromStdString(design.name));
     control->setGeometry(toQRect(design.place));
     control->setFont(designFont(design.font));
+    control->setAccessibleName(QString::fromStdString(
+        design.accessibleName.empty() ? design.caption : design.accessibleName));
     if (auto *label = qobject_cast<QLabel *>(control)) {
         label->setAlignment(Qt::AlignCenter);
         QPalette palette = label->palette();

@@ -17,6 +17,9 @@ QColor toQColor(Rgb colour);
 // Twips at Qt's logical 96 dots per inch: 15 twips a pixel.
 QRect toQRect(const twips::Place &place);
 
+// Whether the window system tells a window where it stands (not so in a Wayland session).
+bool platformReportsPlaces();
+
 // The screens' areas available to windows, the primary screen first.
 std::vector<PixelRect> availableScreens();
 
