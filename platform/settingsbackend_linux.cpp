@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <memory>
 #include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -252,6 +253,14 @@ void IniSettingsBackend::reportUnwritable(const std::string &why)
            "; going on without saving to it");
 }
 
+IniSettingsBackend::State IniSettingsBackend::unusable(const std::string &why)
+{
+    report("settings file " + m_path + ' ' + why);
+    m_document = IniDocument();
+    m_loaded.reset();
+    return State::Unusable;
+}
+
 IniSettingsBackend::State IniSettingsBackend::refresh()
 {
     if (m_path.empty()) {
@@ -270,20 +279,21 @@ IniSettingsBackend::State IniSettingsBackend::refresh()
     const bool link = S_ISLNK(seen.st_mode);
     const bool dangling = link && ::stat(m_path.c_str(), &seen) != 0;
     if (dangling || !S_ISREG(seen.st_mode)) {
-        report(
-            "settings file " + m_path + " is " +
+        return unusable(
+            "is " +
             (dangling ? "a link to nothing" : (link ? "a link to " : "") + whatItIs(seen.st_mode)) +
             ", not a regular file, so it is not used; going on without saving settings");
-        m_document = IniDocument();
-        m_loaded.reset();
-        return State::Unusable;
     }
     if (link) {
         // Written through to the file the link names, so that the link stays.
-        char *real = ::realpath(m_path.c_str(), nullptr);
-        if (real)
-            m_target = real;
-        std::free(real);
+        const std::unique_ptr<char, void (*)(void *)> real(::realpath(m_path.c_str(), nullptr),
+                                                           &std::free);
+        if (!real) {
+            return unusable("is a link that cannot be followed (" +
+                            std::string(std::strerror(errno)) +
+                            "), so it is not used; going on without saving settings");
+        }
+        m_target = real.get();
     }
     if (m_loaded && sameFile(*m_loaded, seen))
         return State::Loaded;
@@ -306,9 +316,8 @@ IniSettingsBackend::State IniSettingsBackend::load()
     }
     if (error) {
         // Never rewritten then: what is in it would be lost.
-        report("settings file " + m_path + " cannot be read (" + std::strerror(error) +
-               "); going on without it and without saving to it");
-        return State::Unusable;
+        return unusable("cannot be read (" + std::string(std::strerror(error)) +
+                        "); going on without it and without saving to it");
     }
     m_document = IniDocument(bytes);
     m_loaded = st;

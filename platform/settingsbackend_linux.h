@@ -34,6 +34,7 @@ private:
 
     State refresh();
     State load();
+    State unusable(const std::string &why);
     void keepDamagedCopy(std::string_view original);
     bool replaceFile(const std::string &bytes);
     void report(const std::string &what);
