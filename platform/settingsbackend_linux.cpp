@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <pwd.h>
@@ -135,6 +136,11 @@ void syncFolder(const std::string &folder)
         ::fsync(dir.get());
 }
 
+// A temporary file is "<target>.tmp-<suffix>": a name no one gives a file of their own.
+constexpr char kTemporary[] = ".tmp-";
+constexpr std::string_view kSuffixLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kSuffixLength = 6;
+
 std::string uniqueSuffix()
 {
     static unsigned long long counter = 0;
@@ -144,9 +150,26 @@ std::string uniqueSuffix()
                              static_cast<unsigned long long>(now.tv_nsec) ^
                              (++counter * 0x9E3779B97F4A7C15ull);
     std::string suffix;
-    for (int i = 0; i < 6; ++i, mix /= 36)
-        suffix += "abcdefghijklmnopqrstuvwxyz0123456789"[mix % 36];
+    for (std::size_t i = 0; i < kSuffixLength; ++i, mix /= kSuffixLetters.size())
+        suffix += kSuffixLetters[mix % kSuffixLetters.size()];
     return suffix;
+}
+
+// Removes the temporary files of writers killed before their rename. Called under the lock,
+// when no other copy of the program has one open.
+void removeLeftovers(const std::string &target)
+{
+    const std::string prefix = target.substr(target.find_last_of('/') + 1) + kTemporary;
+    DIR *dir = ::opendir(folderOf(target).c_str());
+    if (!dir)
+        return;
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() == prefix.size() + kSuffixLength && name.starts_with(prefix) &&
+            name.find_first_not_of(kSuffixLetters, prefix.size()) == std::string_view::npos)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
 }
 
 long millisecondsSince(const timespec &start)
@@ -406,10 +429,11 @@ bool IniSettingsBackend::replaceFile(const std::string &bytes)
 {
     // A temporary file in the same folder, made durable, then renamed over the file: a crash at
     // any moment leaves either the old file or the new one.
+    removeLeftovers(m_target);
     std::string temp;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = m_target + '.' + uniqueSuffix();
+        temp = m_target + kTemporary + uniqueSuffix();
         // Private until it has the permissions of the file it replaces; a new file gets the
         // usual ones (umask).
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,

@@ -267,7 +267,10 @@ void TestSettingsBackendLinux::copiesMergeAndEachBatchLandsWhole()
     QVERIFY(one.write("Settings", {{"MainTop", "3"}}));
     QCOMPARE(valueOf(two, "Settings/MainTop"), QVariant("3")); // the last writer's
 
-    // A batch is one replacement of the file.
+    // A batch is one replacement of the file; what a writer killed before its rename left is
+    // removed, and nothing else.
+    writeBytes(path + ".tmp-k1lled", "[Settings]\nMainLeft=");
+    writeBytes(path + ".backup", "the user's");
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     QVERIFY(::inotify_add_watch(watch, QFile::encodeName(dir.path()), IN_MOVED_TO) >= 0);
     std::vector<StoredValue> batch;
@@ -277,6 +280,8 @@ void TestSettingsBackendLinux::copiesMergeAndEachBatchLandsWhole()
     alignas(inotify_event) char events[4096];
     const ssize_t got = ::read(watch, events, sizeof events);
     ::close(watch);
+    QVERIFY(!QFile::exists(path + ".tmp-k1lled"));
+    QVERIFY(QFile::exists(path + ".backup"));
     QCOMPARE(got, ssize_t(sizeof(inotify_event) + reinterpret_cast<inotify_event *>(events)->len));
 
     // Two other programs saving batches at once: every file QSettings sees holds whole batches,
