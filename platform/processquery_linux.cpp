@@ -82,18 +82,6 @@ std::string foldedName(const std::string &name)
     return folded;
 }
 
-// The field `count` fields after `field` in a stat line, or null when the line ends first.
-const char *skipFields(const char *field, const char *end, int count)
-{
-    for (int skip = 0; skip < count && field; ++skip) {
-        field = static_cast<const char *>(
-            std::memchr(field, ' ', static_cast<std::size_t>(end - field)));
-        if (field)
-            ++field;
-    }
-    return field && field < end ? field : nullptr;
-}
-
 // Fills in the name and start time from a stat line ("pid (name) S ...", NUL-terminated);
 // false when the line is malformed or the process has ended.
 bool parseStat(const char *stat, std::size_t length, std::string &shortName,
@@ -105,9 +93,21 @@ bool parseStat(const char *stat, std::size_t length, std::string &shortName,
     const char *close = static_cast<const char *>(::memrchr(stat, ')', length));
     if (!open || !close || close < open || close + 2 >= end)
         return false;
-    const char *state = close + 2;                    // field 3
-    const char *threads = skipFields(state, end, 17); // field 20
-    const char *start = skipFields(threads, end, 2);  // field 22
+    const char *state = close + 2; // field 3
+    // One pass to the thread count (field 20) and the start time (field 22): this runs for every
+    // process of every scan, so the line is walked once rather than searched field by field.
+    const char *threads = nullptr;
+    const char *start = nullptr;
+    int field = 3;
+    for (const char *p = state; p < end && !start; ++p) {
+        if (*p != ' ')
+            continue;
+        ++field;
+        if (field == 20)
+            threads = p + 1;
+        else if (field == 22)
+            start = p + 1;
+    }
     // Ended, not yet reaped; but a leader whose other threads run still runs.
     if (*state == 'X' || (*state == 'Z' && (!threads || std::strtol(threads, nullptr, 10) <= 1)))
         return false;
