@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -80,18 +82,38 @@ std::string foldedName(const std::string &name)
     return folded;
 }
 
-// The number of threads from a stat line, given where its state field starts (field 3 of 52;
-// the thread count is field 20).
-long threadCount(const char *state, const char *end)
+// Fills in the name and start time from a stat line ("pid (name) S ...", NUL-terminated);
+// false when the line is malformed or the process has ended.
+bool parseStat(const char *stat, std::size_t length, std::string &shortName,
+               unsigned long long &startTime)
 {
-    const char *field = state;
-    for (int skip = 0; skip < 17 && field; ++skip) {
-        field = static_cast<const char *>(
-            std::memchr(field, ' ', static_cast<std::size_t>(end - field)));
-        if (field)
-            ++field;
+    const char *end = stat + length;
+    // The name may itself hold parentheses, so take the last ')'.
+    const char *open = static_cast<const char *>(std::memchr(stat, '(', length));
+    const char *close = static_cast<const char *>(::memrchr(stat, ')', length));
+    if (!open || !close || close < open || close + 2 >= end)
+        return false;
+    const char *state = close + 2; // field 3
+    // One pass to the thread count (field 20) and the start time (field 22): this runs for every
+    // process of every scan, so the line is walked once rather than searched field by field.
+    const char *threads = nullptr;
+    const char *start = nullptr;
+    int field = 3;
+    for (const char *p = state; p < end && !start; ++p) {
+        if (*p != ' ')
+            continue;
+        ++field;
+        if (field == 20)
+            threads = p + 1;
+        else if (field == 22)
+            start = p + 1;
     }
-    return field && field < end ? std::strtol(field, nullptr, 10) : 0;
+    // Ended, not yet reaped; but a leader whose other threads run still runs.
+    if (*state == 'X' || (*state == 'Z' && (!threads || std::strtol(threads, nullptr, 10) <= 1)))
+        return false;
+    shortName.assign(open + 1, close);
+    startTime = start ? std::strtoull(start, nullptr, 10) : 0;
+    return true;
 }
 
 } // namespace
@@ -109,59 +131,141 @@ bool sameImageName(const std::string &a, const std::string &b)
     return wideA.compare(wideB, Qt::CaseInsensitive) == 0;
 }
 
+// One asked name, prepared once per question.
+struct LinuxProcessQuery::Question
+{
+    explicit Question(const std::string &asked)
+        : name(asked), folded(foldedName(asked)), nameIsAscii(isAscii(asked)),
+          mayBeTruncated(asked.size() > kShortNameLength)
+    {}
+
+    // Each process with an ASCII name (nearly all) costs one byte comparison against the folded
+    // name; only names that are not ASCII need the Unicode comparison.
+    bool sameAs(const std::string &candidate) const
+    {
+        if (isAscii(candidate)) {
+            return candidate.size() == folded.size() &&
+                   asciiEqualNoCase(candidate.data(), folded.data(), folded.size());
+        }
+        return sameImageName(candidate, name);
+    }
+
+    const std::string &name;
+    const std::string folded;
+    const bool nameIsAscii;
+    // A name longer than the kernel keeps may stand behind a truncated short name.
+    const bool mayBeTruncated;
+};
+
 LinuxProcessQuery::LinuxProcessQuery(std::function<Clock::time_point()> now, std::string procRoot)
     : m_now(std::move(now)), m_procRoot(std::move(procRoot))
 {}
+
+LinuxProcessQuery::~LinuxProcessQuery()
+{
+    if (m_procFd >= 0)
+        ::close(m_procFd);
+}
 
 bool LinuxProcessQuery::isRunning(const std::string &name)
 {
     if (name.empty())
         return false;
     const auto now = m_now();
-    if (m_scanCount == 0 || now - m_scannedAt >= kReuseWindow || now < m_scannedAt) {
+    std::erase_if(m_remembered, [now](const Remembered &remembered) {
+        return now - remembered.lastAsked >= kForgetAfter;
+    });
+    const Question question(name);
+    const bool listingReusable =
+        m_scanCount != 0 && now >= m_scannedAt && now - m_scannedAt < kReuseWindow;
+
+    if (!listingReusable) {
+        const auto known = std::find_if(m_remembered.begin(), m_remembered.end(),
+                                        [&name](const Remembered &r) { return r.name == name; });
+        if (known != m_remembered.end()) {
+            if (stillRuns(*known, question)) {
+                known->lastAsked = now;
+                return true;
+            }
+            m_remembered.erase(known); // ended, or its pid went to another process
+        }
         scan();
-        m_scannedAt = now;
+        // Measured from the end: the questions that fell due while a slow scan ran are asked
+        // right after it, and its listing is as fresh for them as a new scan could be. Measured
+        // from the start, a scan of 50 ms or more would serve nobody but the slot that ran it.
+        m_scannedAt = m_now();
     }
 
-    // Folded once per question, so that each process with an ASCII name (nearly all) costs one
-    // byte comparison; only names that are not ASCII need the Unicode comparison.
-    const std::string folded = foldedName(name);
-    const auto sameAsName = [&](const std::string &candidate) {
-        if (isAscii(candidate)) {
-            return candidate.size() == folded.size() &&
-                   asciiEqualNoCase(candidate.data(), folded.data(), folded.size());
-        }
-        return sameImageName(candidate, name);
-    };
-
-    // A name longer than the kernel keeps may stand behind a truncated short name.
-    const bool mayBeTruncated = name.size() > kShortNameLength;
-    const bool nameIsAscii = isAscii(name);
     for (std::size_t i = 0; i < m_liveEntries; ++i) {
-        Entry &entry = m_entries[i];
-        if (entry.shortName.size() != kShortNameLength) {
-            if (sameAsName(entry.shortName))
-                return true;
-            continue;
-        }
-        if (!mayBeTruncated) {
-            // A 15-byte short name equal to the name may still be the cut-off form of a longer
-            // image name ("tool-name-here.exe" shows as "tool-name-here."): only count it when
-            // neither argv[0] nor the executable says the real name is longer.
-            if (sameAsName(entry.shortName) && !isTruncation(entry))
-                return true;
-            continue;
-        }
-        // For non-ASCII names the byte prefix can differ in case in ways ASCII folding misses,
-        // so look at the long names of every 15-byte process then; such names are rare.
-        if (nameIsAscii && !asciiEqualNoCase(entry.shortName.data(), name.data(), kShortNameLength))
-            continue;
-        readLongNames(entry);
-        if ((!entry.argv0Base.empty() && sameImageName(entry.argv0Base, name)) ||
-            (!entry.exeBase.empty() && sameImageName(entry.exeBase, name)))
+        if (matches(m_entries[i], question)) {
+            remember(name, m_entries[i], now);
             return true;
+        }
     }
     return false;
+}
+
+bool LinuxProcessQuery::matches(Entry &entry, const Question &question)
+{
+    if (entry.shortName.size() != kShortNameLength)
+        return question.sameAs(entry.shortName);
+    if (!question.mayBeTruncated) {
+        // A 15-byte short name equal to the name may still be the cut-off form of a longer
+        // image name ("tool-name-here.exe" shows as "tool-name-here."): only count it when
+        // neither argv[0] nor the executable says the real name is longer.
+        return question.sameAs(entry.shortName) && !isTruncation(entry);
+    }
+    // For non-ASCII names the byte prefix can differ in case in ways ASCII folding misses,
+    // so look at the long names of every 15-byte process then; such names are rare.
+    if (question.nameIsAscii &&
+        !asciiEqualNoCase(entry.shortName.data(), question.name.data(), kShortNameLength))
+        return false;
+    readLongNames(entry);
+    return (!entry.argv0Base.empty() && sameImageName(entry.argv0Base, question.name)) ||
+           (!entry.exeBase.empty() && sameImageName(entry.exeBase, question.name));
+}
+
+bool LinuxProcessQuery::stillRuns(const Remembered &remembered, const Question &question)
+{
+    // The same pid with another start time is another process. The same process may have
+    // renamed itself or run another program since, so its names are read and matched afresh,
+    // exactly as a scan would.
+    return readEntry(remembered.pid, m_rechecked) &&
+           m_rechecked.startTime == remembered.startTime && matches(m_rechecked, question);
+}
+
+void LinuxProcessQuery::remember(const std::string &name, const Entry &entry, Clock::time_point now)
+{
+    const auto known = std::find_if(m_remembered.begin(), m_remembered.end(),
+                                    [&name](const Remembered &r) { return r.name == name; });
+    if (known == m_remembered.end()) {
+        m_remembered.push_back({name, entry.pid, entry.startTime, now});
+        return;
+    }
+    known->pid = entry.pid;
+    known->startTime = entry.startTime;
+    known->lastAsked = now;
+}
+
+bool LinuxProcessQuery::readEntry(pid_t pid, Entry &entry)
+{
+    entry.pid = pid;
+    entry.longNamesRead = false;
+    const int dirFd = procFd();
+    if (dirFd < 0)
+        return false;
+    char path[32];
+    std::snprintf(path, sizeof path, "%d/stat", static_cast<int>(pid));
+    const int fd = ::openat(dirFd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char stat[512];
+    const ssize_t got = ::read(fd, stat, sizeof stat - 1);
+    ::close(fd);
+    if (got <= 0)
+        return false;
+    stat[got] = '\0';
+    return parseStat(stat, static_cast<std::size_t>(got), entry.shortName, entry.startTime);
 }
 
 void LinuxProcessQuery::scan()
@@ -184,30 +288,24 @@ void LinuxProcessQuery::scan()
         const int fd = ::openat(procFd, path, O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             continue; // ended or hidden from us: skip silently
-        const ssize_t got = ::read(fd, stat, sizeof stat);
+        const ssize_t got = ::read(fd, stat, sizeof stat - 1);
         ::close(fd);
         if (got <= 0)
             continue;
-        const auto length = static_cast<std::size_t>(got);
-        // "pid (name) S ...": the name may itself hold parentheses, so take the last ')'.
-        const char *open = static_cast<const char *>(std::memchr(stat, '(', length));
-        const char *close = static_cast<const char *>(::memrchr(stat, ')', length));
-        if (!open || !close || close < open || close + 2 >= stat + length)
-            continue;
-        const char state = close[2];
-        if (state == 'X' || (state == 'Z' && threadCount(close + 2, stat + length) <= 1))
-            continue; // ended, not yet reaped (a leader whose other threads run still runs)
+        stat[got] = '\0';
         if (m_liveEntries == m_entries.size())
             m_entries.emplace_back();
-        Entry &entry = m_entries[m_liveEntries++];
+        Entry &entry = m_entries[m_liveEntries];
+        if (!parseStat(stat, static_cast<std::size_t>(got), entry.shortName, entry.startTime))
+            continue;
         entry.pid = static_cast<pid_t>(std::strtol(pidText, nullptr, 10));
-        entry.shortName.assign(open + 1, close);
         entry.longNamesRead = false;
+        ++m_liveEntries;
     }
     ::closedir(proc);
 }
 
-bool LinuxProcessQuery::isTruncation(Entry &entry) const
+bool LinuxProcessQuery::isTruncation(Entry &entry)
 {
     readLongNames(entry);
     const auto extends = [&entry](const std::string &longName) {
@@ -217,24 +315,24 @@ bool LinuxProcessQuery::isTruncation(Entry &entry) const
     return extends(entry.argv0Base) || extends(entry.exeBase);
 }
 
-void LinuxProcessQuery::readLongNames(Entry &entry) const
+void LinuxProcessQuery::readLongNames(Entry &entry)
 {
     if (entry.longNamesRead)
         return;
     entry.longNamesRead = true;
     entry.argv0Base.clear();
     entry.exeBase.clear();
-    const int procFd = ::open(m_procRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (procFd < 0)
+    const int dirFd = procFd();
+    if (dirFd < 0)
         return;
     char path[64];
     std::snprintf(path, sizeof path, "%d/cmdline", static_cast<int>(entry.pid));
-    const std::string cmdline = readSmallFile(procFd, path);
+    const std::string cmdline = readSmallFile(dirFd, path);
     entry.argv0Base = baseName(cmdline.substr(0, cmdline.find('\0')));
 
     std::snprintf(path, sizeof path, "%d/exe", static_cast<int>(entry.pid));
     char target[4096];
-    const ssize_t got = ::readlinkat(procFd, path, target, sizeof target - 1);
+    const ssize_t got = ::readlinkat(dirFd, path, target, sizeof target - 1);
     if (got > 0) {
         std::string exe(target, static_cast<std::size_t>(got));
         // A replaced or deleted binary reads "/path/name (deleted)".
@@ -243,7 +341,14 @@ void LinuxProcessQuery::readLongNames(Entry &entry) const
             exe.resize(exe.size() - deleted.size());
         entry.exeBase = baseName(exe);
     }
-    ::close(procFd);
+}
+
+// The process root stays open: a re-check then costs one openat and one read.
+int LinuxProcessQuery::procFd()
+{
+    if (m_procFd < 0)
+        m_procFd = ::open(m_procRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return m_procFd;
 }
 
 std::unique_ptr<ProcessQuery> createProcessQuery()
