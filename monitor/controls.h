@@ -45,6 +45,8 @@ public:
     virtual void setInterval(int milliseconds) = 0;
     // Starts it, its first tick one interval from now; a timer that runs starts afresh.
     virtual void start() = 0;
+    // Starts it with its first tick `firstTickMs` from now, then one every interval.
+    virtual void startAfter(int firstTickMs) = 0;
     virtual void stop() = 0;
     virtual bool isRunning() const = 0;
 };

@@ -59,10 +59,14 @@ void WatcherSlot::describe()
     m_box.setToolTip((name.empty() ? std::string("(no name)") : name) + ": " + std::string(state));
 }
 
-void WatcherSlot::enable()
+void WatcherSlot::enable(int firstTickMs)
 {
-    if (!m_timer.isRunning())
-        m_timer.start();
+    if (!m_timer.isRunning()) {
+        if (firstTickMs > 0)
+            m_timer.startAfter(firstTickMs);
+        else
+            m_timer.start();
+    }
     m_box.setVisible(true);
 }
 
@@ -97,9 +101,35 @@ std::array<WatcherSlot, sizeof...(I)> makeSlots(const std::array<NameBox *, size
 } // namespace
 
 WatcherSlots::WatcherSlots(const std::array<NameBox *, kCount> &boxes,
-                           const std::array<Timer *, kCount> &timers, ProcessProbe &probe)
-    : m_slots(makeSlots(boxes, timers, probe, std::make_index_sequence<kCount>()))
+                           const std::array<Timer *, kCount> &timers, ProcessProbe &probe,
+                           std::function<Clock::time_point()> now)
+    : m_slots(makeSlots(boxes, timers, probe, std::make_index_sequence<kCount>())),
+      m_now(std::move(now))
 {}
+
+void WatcherSlots::enable(int n)
+{
+    const bool othersRun =
+        std::any_of(m_slots.begin(), m_slots.end(), [](WatcherSlot &s) { return s.isEnabled(); });
+    if (slot(n).isEnabled() || !othersRun || !m_lastTick) {
+        slot(n).enable();
+        return;
+    }
+    using std::chrono::milliseconds;
+    const auto interval = milliseconds(WatcherSlot::kIntervalMs);
+    const auto sinceTick =
+        std::chrono::duration_cast<milliseconds>(m_now() - *m_lastTick) % interval;
+    auto firstTick = interval - sinceTick;
+    if (firstTick < interval / 2)
+        firstTick += interval;
+    slot(n).enable(static_cast<int>(firstTick.count()));
+}
+
+void WatcherSlots::tick(int n)
+{
+    m_lastTick = m_now();
+    slot(n).tick();
+}
 
 void WatcherSlots::setup(const std::array<bool, kCount> &enabled,
                          const std::array<std::string, kCount> &names, Rgb systemText)

@@ -3,6 +3,9 @@
 #include "controls.h"
 
 #include <array>
+#include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,8 +40,9 @@ public:
 
     // The name as it stands was set or typed: the tooltip follows it.
     void nameChanged();
-    // Start the timer (a running one keeps its phase), then show the box.
-    void enable();
+    // Start the timer (a running one keeps its phase), then show the box; the first tick comes
+    // after `firstTickMs`, or one interval from now when it is 0.
+    void enable(int firstTickMs = 0);
     // Stop the timer, then hide the box; its last colour stays.
     void disable();
     // One poll: read the box's text, ask the probe, paint green or red.
@@ -67,9 +71,11 @@ class WatcherSlots
 {
 public:
     static constexpr int kCount = 10;
+    using Clock = std::chrono::steady_clock;
 
     WatcherSlots(const std::array<NameBox *, kCount> &boxes,
-                 const std::array<Timer *, kCount> &timers, ProcessProbe &probe);
+                 const std::array<Timer *, kCount> &timers, ProcessProbe &probe,
+                 std::function<Clock::time_point()> now = &Clock::now);
 
     // At the main window's load, across all slots in this order: every interval, every timer's
     // running state, every box's visibility, every box's text. `systemText` is the system's
@@ -77,12 +83,16 @@ public:
     void setup(const std::array<bool, kCount> &enabled,
                const std::array<std::string, kCount> &names, Rgb systemText);
 
-    void enable(int n) { slot(n).enable(); }
+    // A slot switched on while others run joins their phase, its first tick 0.5 to 1.5 s from
+    // now: then one listing of the processes serves all of them each second.
+    void enable(int n);
     void disable(int n) { slot(n).disable(); }
-    void tick(int n) { slot(n).tick(); }
+    void tick(int n);
 
     WatcherSlot &slot(int n); // n is 1..10
 
 private:
     std::array<WatcherSlot, kCount> m_slots;
+    std::function<Clock::time_point()> m_now;
+    std::optional<Clock::time_point> m_lastTick;
 };

@@ -36,6 +36,12 @@ void FakeTimer::start()
     log.push_back(name + " start");
 }
 
+void FakeTimer::startAfter(int firstTickMs)
+{
+    running = true;
+    log.push_back(name + " start after " + std::to_string(firstTickMs));
+}
+
 void FakeTimer::stop()
 {
     running = false;

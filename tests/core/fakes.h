@@ -62,6 +62,7 @@ struct FakeTimer final : Timer
     FakeTimer(Log &shared, std::string named) : log(shared), name(std::move(named)) {}
     void setInterval(int ms) override;
     void start() override;
+    void startAfter(int firstTickMs) override;
     void stop() override;
     bool isRunning() const override { return running; }
 

@@ -17,7 +17,8 @@ struct Core
     ProcessProbe probe;
     FakeZOrder zorder{log};
     FakeMainView view{log};
-    ZEL_VANTO_MAIN main{view, store, probe, zorder};
+    WatcherSlots::Clock::time_point now{};
+    ZEL_VANTO_MAIN main{view, store, probe, zorder, [this] { return now; }};
 
     // `stored` seeds the store, as a file left by an earlier run would.
     using Stored = std::map<std::string, std::string, std::less<>>;

@@ -224,7 +224,7 @@ TEST(MainWindow, TitleClickOpensSettingsThatActOnTheRunningSlotsAndKeeper)
     };
     core.main.ZEL_TITLE_Click();
     EXPECT_THAT(core.since(mark),
-                ElementsAre("ENABLE_PW_7 value 1", "PROCESS_WATCHER_TIMER_7 start",
+                ElementsAre("ENABLE_PW_7 value 1", "PROCESS_WATCHER_TIMER_7 start after 1000",
                             "PROCESS_TEXTBOX_7 show", "write ENABLE_PW_7=1", "ENABLE_PW_3 value 0",
                             "PROCESS_WATCHER_TIMER_3 stop", "PROCESS_TEXTBOX_3 hide",
                             "write ENABLE_PW_3=0", "AlwaysOnTopTimer_TICKBOX value 1",

@@ -50,9 +50,45 @@ TEST(WatcherSlot, DisabledSlotKeepsItsColourUntilItsNextTickAfterEnabling)
     slots.enable(1);
     EXPECT_THAT(core.since(mark),
                 ElementsAre("PROCESS_WATCHER_TIMER_1 stop", "PROCESS_TEXTBOX_1 hide",
-                            "PROCESS_WATCHER_TIMER_1 start", "PROCESS_TEXTBOX_1 show"));
+                            "PROCESS_WATCHER_TIMER_1 start after 1000", "PROCESS_TEXTBOX_1 show"));
     EXPECT_EQ(slots.slot(1).state(), SlotState::Running);
     core.main.PROCESS_WATCHER_TIMER_Timer(1);
     EXPECT_EQ(slots.slot(1).state(), SlotState::NotRunning);
     EXPECT_EQ(core.view.boxes[0]->background, (Rgb{255, 0, 0}));
+}
+
+TEST(WatcherSlot, SlotSwitchedOnWhileOthersRunJoinsTheirPhase)
+{
+    using std::chrono::milliseconds;
+    struct Case
+    {
+        int sinceLastTickMs;
+        const char *started;
+    };
+    const Case cases[] = {
+        {200, "PROCESS_WATCHER_TIMER_7 start after 800"},
+        {600, "PROCESS_WATCHER_TIMER_7 start after 1400"}, // never sooner than half a second
+        {2300, "PROCESS_WATCHER_TIMER_7 start after 700"},
+    };
+    for (const Case &c : cases) {
+        Core core;
+        core.main.Form_Load();
+        core.now += milliseconds(1000);
+        core.main.PROCESS_WATCHER_TIMER_Timer(1);
+        core.now += milliseconds(c.sinceLastTickMs);
+        const std::size_t mark = core.log.size();
+        core.main.watcherSlots().enable(7);
+        EXPECT_THAT(core.since(mark), ElementsAre(c.started, "PROCESS_TEXTBOX_7 show"));
+    }
+    // Alone, a slot starts its own second.
+    Core alone({{"ENABLE_PW_1", "0"},
+                {"ENABLE_PW_2", "0"},
+                {"ENABLE_PW_3", "0"},
+                {"ENABLE_PW_4", "0"},
+                {"ENABLE_PW_5", "0"}});
+    alone.main.Form_Load();
+    const std::size_t mark = alone.log.size();
+    alone.main.watcherSlots().enable(7);
+    EXPECT_THAT(alone.since(mark),
+                ElementsAre("PROCESS_WATCHER_TIMER_7 start", "PROCESS_TEXTBOX_7 show"));
 }

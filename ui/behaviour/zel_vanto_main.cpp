@@ -21,10 +21,12 @@ const WindowPlacement::Keys kPlacementKeys{keys::mainLeft(), keys::mainTop(), ke
 } // namespace
 
 ZEL_VANTO_MAIN::ZEL_VANTO_MAIN(MainView &view, SettingsStore &store, ProcessProbe &probe,
-                               platform::ZOrder &zorder)
+                               platform::ZOrder &zorder,
+                               std::function<WatcherSlots::Clock::time_point()> now)
     : m_view(view), m_store(store),
       m_slots(perSlot<NameBox>([&view](int n) -> NameBox & { return view.box(n); }),
-              perSlot<Timer>([&view](int n) -> Timer & { return view.slotTimer(n); }), probe),
+              perSlot<Timer>([&view](int n) -> Timer & { return view.slotTimer(n); }), probe,
+              std::move(now)),
       m_keeper(view.keeperTimer(), zorder, [&view] { return view.windowId(); })
 {}
 

@@ -16,8 +16,9 @@ class SettingsStore;
 class ZEL_VANTO_MAIN
 {
 public:
-    ZEL_VANTO_MAIN(MainView &view, SettingsStore &store, ProcessProbe &probe,
-                   platform::ZOrder &zorder);
+    ZEL_VANTO_MAIN(
+        MainView &view, SettingsStore &store, ProcessProbe &probe, platform::ZOrder &zorder,
+        std::function<WatcherSlots::Clock::time_point()> now = &WatcherSlots::Clock::now);
 
     // Reads the store and sets up the window and every timer; once, before the window shows.
     void Form_Load();
