@@ -18,8 +18,8 @@ namespace mainWindow {
 
 const Control &title()
 {
-    static const Control control{
-        "ZEL_TITLE", Kind::Label, {0, 0, 1575, 255}, "ZEL-VANTO", {9.75, true}};
+    static const Control control{"ZEL_TITLE", Kind::Label,  {0, 0, 1575, 255},
+                                 "ZEL-VANTO", {9.75, true}, "Settings"};
     return control;
 }
 
@@ -32,7 +32,8 @@ const Control &box(int n)
                              Kind::TextBox,
                              {0, 240 + 360 * (i - 1), 1575, 375},
                              "",
-                             {8.25, true}};
+                             {8.25, true},
+                             "Process watcher " + std::to_string(i)};
         }
         return all;
     }();

@@ -157,9 +157,15 @@ bool QtMainWindow::knowsPlace() const
 
 void QtMainWindow::focus(std::string_view control)
 {
-    if (auto *widget = findChild<QWidget *>(
-            QString::fromUtf8(control.data(), static_cast<qsizetype>(control.size()))))
-        widget->setFocus();
+    auto *widget = findChild<QWidget *>(
+        QString::fromUtf8(control.data(), static_cast<qsizetype>(control.size())));
+    if (!widget)
+        return;
+    widget->setFocus();
+    // A window manager may leave no window active when a modal window closes; the focus is only
+    // where the keyboard goes once this window is active again.
+    if (isVisible() && !isActiveWindow())
+        activateWindow();
 }
 
 std::string QtMainWindow::focused() const
