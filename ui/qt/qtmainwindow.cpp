@@ -157,21 +157,12 @@ bool QtMainWindow::knowsPlace() const
 
 void QtMainWindow::focus(std::string_view control)
 {
-    auto *widget = findChild<QWidget *>(
-        QString::fromUtf8(control.data(), static_cast<qsizetype>(control.size())));
-    if (!widget)
-        return;
-    widget->setFocus();
-    // A window manager may leave no window active when a modal window closes; the focus is only
-    // where the keyboard goes once this window is active again.
-    if (isVisible() && !isActiveWindow())
-        activateWindow();
+    uistyle::focusChild(*this, control);
 }
 
 std::string QtMainWindow::focused() const
 {
-    const QWidget *widget = focusWidget();
-    return widget ? widget->objectName().toStdString() : std::string();
+    return uistyle::focusedChild(*this);
 }
 
 Rgb QtMainWindow::windowTextColour() const

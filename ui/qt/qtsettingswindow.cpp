@@ -139,14 +139,12 @@ bool QtSettingsWindow::knowsPlace() const
 
 void QtSettingsWindow::focus(std::string_view control)
 {
-    if (auto *widget = findChild<QWidget *>(qText(control)))
-        widget->setFocus();
+    uistyle::focusChild(*this, control);
 }
 
 std::string QtSettingsWindow::focused() const
 {
-    const QWidget *widget = focusWidget();
-    return widget ? widget->objectName().toStdString() : std::string();
+    return uistyle::focusedChild(*this);
 }
 
 void QtSettingsWindow::runModal(ZEL_VANTO_SETTINGS &behaviour)

@@ -42,6 +42,23 @@ std::vector<PixelRect> availableScreens()
     return areas;
 }
 
+void focusChild(QWidget &window, std::string_view control)
+{
+    auto *widget = window.findChild<QWidget *>(
+        QString::fromUtf8(control.data(), static_cast<qsizetype>(control.size())));
+    if (!widget)
+        return;
+    widget->setFocus();
+    if (window.isVisible() && !window.isActiveWindow())
+        window.activateWindow();
+}
+
+std::string focusedChild(const QWidget &window)
+{
+    const QWidget *widget = window.focusWidget();
+    return widget ? widget->objectName().toStdString() : std::string();
+}
+
 QFont designFont(const layout::Font &design)
 {
     QFont font;

@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QFont>
 #include <QRect>
+#include <string>
+#include <string_view>
 #include <vector>
 
 class QStyle;
@@ -22,6 +24,11 @@ bool platformReportsPlaces();
 
 // The screens' areas available to windows, the primary screen first.
 std::vector<PixelRect> availableScreens();
+
+// The focus among a window's controls, by their names in the layout table. Focusing also
+// activates the window: a window manager may leave none active when a modal window closes.
+void focusChild(QWidget &window, std::string_view control);
+std::string focusedChild(const QWidget &window);
 
 // The design's font, or the nearest in width that the system has.
 QFont designFont(const layout::Font &font);
