@@ -66,6 +66,20 @@ TEST(MainWindow, LaysOutTheDesignAt96Dpi)
                   GetBValue(GetSysColor(COLOR_WINDOW))));
     EXPECT_EQ(pixel(window, {1, 1}), kBlack);
     EXPECT_TRUE(rowHas(window, 8, 0, 105, kGreen));
+
+    // Moved to a screen of 144 DPI: the window takes the size the system suggests, and the
+    // controls their places and fonts at the new DPI.
+    RECT suggested{10, 20, 180, 420};
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    GetWindowRect(window, &outer);
+    EXPECT_EQ(outer, suggested);
+    // 600, 1575 and 375 twips at 144 DPI: 60, 157.5 and 37.5 pixels.
+    EXPECT_EQ(placeOf(program.box(2)), (RECT{0, 60, 158, 60 + 38}));
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(program.box(2), WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    EXPECT_EQ(font.lfHeight, -17); // 8.25 pt at 144 DPI: 16.5 pixels
+    EXPECT_EQ(font.lfWeight, FW_BOLD);
 }
 
 TEST(MainWindow, TicksPaintTheBoxesPureGreenOrRed)
