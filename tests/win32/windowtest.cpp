@@ -10,78 +10,49 @@
 namespace {
 
 constexpr wchar_t kTestsKey[] = L"Software\\ZEL-VANTO-tests";
-
-Rgb toRgb(COLORREF colour)
-{
-    return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
-}
+Script *g_script = nullptr;
 
 } // namespace
 
-TestKey::TestKey(std::wstring path) : m_path(std::move(path)), m_owned(m_path.empty())
+TestKey::TestKey(std::wstring path) : m_path(std::move(path))
 {
-    if (m_owned) {
-        std::random_device random;
-        m_path = std::wstring(kTestsKey) + L'\\' + std::to_wstring(random()) + L"\\ZEL-VANTO";
-    }
+    if (m_path.empty())
+        m_path = kTestsKey + (L'\\' + std::to_wstring(std::random_device()()));
 }
 
 TestKey::~TestKey()
 {
     RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, m_path.c_str());
-    if (m_owned) {
-        const std::wstring run = m_path.substr(0, m_path.rfind(L'\\'));
-        RegDeleteKeyW(HKEY_CURRENT_USER, run.c_str());
-        RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey); // only when no other run's key is left
-    }
+    RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey); // once no other run's key is left in it
 }
 
 SettingsStore::Opener TestKey::opener() const
 {
-    // The application's key is the path itself, whatever application the store names.
     return [path = m_path](std::string_view) {
         return platform::openRegistrySettings(HKEY_CURRENT_USER, path);
     };
 }
 
-void TestKey::seed(const std::string &key, const std::string &text)
+void TestKey::seed(const std::string &key, const std::string &text) const
 {
-    ASSERT_TRUE(platform::openRegistrySettings(HKEY_CURRENT_USER, m_path)
-                    ->write(SettingsStore::kSection, {{key, text}}));
+    ASSERT_TRUE(opener()({})->write(SettingsStore::kSection, {{key, text}}));
 }
 
 std::optional<std::string> TestKey::stored(const std::string &key) const
 {
-    return platform::openRegistrySettings(HKEY_CURRENT_USER, m_path)
-        ->read(SettingsStore::kSection, key);
+    return opener()({})->read(SettingsStore::kSection, key);
 }
 
-bool operator==(const RECT &a, const RECT &b)
+bool pumpUntil(const std::function<bool()> &done)
 {
-    return EqualRect(&a, &b) != 0;
-}
-
-void PrintTo(const RECT &rect, std::ostream *out)
-{
-    *out << '{' << rect.left << ',' << rect.top << ' ' << rect.right - rect.left << 'x'
-         << rect.bottom - rect.top << '}';
-}
-
-void pump()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-bool pumpUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+    const ULONGLONG deadline = GetTickCount64() + 10000;
     for (;;) {
-        pump();
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
         if (done())
             return true;
         if (GetTickCount64() > deadline)
@@ -98,33 +69,25 @@ RECT placeOf(HWND control)
     return place;
 }
 
-Rgb pixel(HWND window, POINT clientPoint)
+Rgb pixel(HWND window, POINT point)
 {
-    RedrawWindow(window, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (window)
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     HDC dc = GetDC(window);
-    const COLORREF colour = GetPixel(dc, clientPoint.x, clientPoint.y);
+    const COLORREF colour = GetPixel(dc, point.x, point.y);
     ReleaseDC(window, dc);
-    return toRgb(colour);
-}
-
-Rgb screenPixel(POINT screenPoint)
-{
-    HDC dc = GetDC(nullptr);
-    const COLORREF colour = GetPixel(dc, screenPoint.x, screenPoint.y);
-    ReleaseDC(nullptr, dc);
-    return toRgb(colour);
+    return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
 }
 
 bool rowHas(HWND window, int y, int left, int right, Rgb colour)
 {
     pixel(window, {left, y}); // painted afresh once
     HDC dc = GetDC(window);
-    bool found = false;
-    for (int x = left; x < right && !found; ++x)
-        found = toRgb(GetPixel(dc, x, y)) == colour;
+    int x = left;
+    while (x < right && GetPixel(dc, x, y) != RGB(colour.red, colour.green, colour.blue))
+        ++x;
     ReleaseDC(window, dc);
-    return found;
+    return x < right;
 }
 
 std::wstring windowText(HWND window)
@@ -142,15 +105,22 @@ std::string ownImageName()
     return platform::toUtf8(full.substr(full.rfind(L'\\') + 1));
 }
 
-namespace {
-Script *g_script = nullptr;
+bool operator==(const RECT &a, const RECT &b)
+{
+    return EqualRect(&a, &b) != 0;
 }
 
-Script::Script(std::vector<Step> steps) : m_steps(std::move(steps))
+void PrintTo(const RECT &rect, std::ostream *out)
+{
+    *out << '{' << rect.left << ',' << rect.top << ' ' << rect.right - rect.left << 'x'
+         << rect.bottom - rect.top << '}';
+}
+
+Script::Script(std::deque<Step> steps)
+    : m_steps(std::move(steps)), m_deadline(GetTickCount64() + 15000),
+      m_timer(SetTimer(nullptr, 0, 20, &Script::onTimer))
 {
     g_script = this;
-    m_stepStarted = GetTickCount();
-    m_timer = SetTimer(nullptr, 0, 20, &Script::onTimer);
 }
 
 Script::~Script()
@@ -159,29 +129,21 @@ Script::~Script()
     g_script = nullptr;
 }
 
-void CALLBACK Script::onTimer(HWND, UINT, UINT_PTR id, DWORD)
+void CALLBACK Script::onTimer(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (g_script && g_script->m_timer == id)
-        g_script->run();
-}
-
-void Script::run()
-{
-    // A step may run a message loop of its own (a click that opens a window): no step starts
-    // while another runs.
-    if (m_running || finished())
+    // A step may run a message loop of its own: no step starts while another runs.
+    Script *script = g_script;
+    if (!script || script->m_running || script->finished())
         return;
-    m_running = true;
-    const std::size_t step = m_next;
-    if (m_steps[step]()) {
-        ++m_next;
-        m_stepStarted = GetTickCount();
-    } else if (GetTickCount() - m_stepStarted > 10000) {
-        ADD_FAILURE() << "step " << step + 1 << " of the script did not hold within 10 s";
-        m_next = m_steps.size() - 1;
-        m_stepStarted = GetTickCount();
+    if (GetTickCount64() > script->m_deadline && script->m_steps.size() > 1) {
+        ADD_FAILURE() << "the script's step " << script->m_steps.size()
+                      << " from the end never held";
+        script->m_steps.erase(script->m_steps.begin(), script->m_steps.end() - 1);
     }
-    m_running = false;
+    script->m_running = true;
+    if (script->m_steps.front()())
+        script->m_steps.pop_front();
+    script->m_running = false;
 }
 
 void Program::start()
@@ -190,7 +152,6 @@ void Program::start()
     view.onUnloaded([this] { ++unloads; });
     main.Form_Load();
     view.show();
-    pump();
 }
 
 Rgb Program::boxColour(int n) const
