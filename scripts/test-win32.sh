@@ -1,10 +1,36 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows build with mingw-w64 and runs its tests under Wine on a private X
-# display. Installs nothing: needs g++-mingw-w64-x86-64, wine64, wine and xvfb.
+# Cross-builds the Windows program and the Windows test build with mingw-w64, checks the program
+# as it would be shipped, and runs the tests under Wine on a private X display. Installs nothing:
+# needs g++-mingw-w64-x86-64, wine64, wine and xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake --preset mingw
+# The program as shipped: optimised, static, stripped.
+cmake --preset windows >/dev/null
+cmake --build --preset windows --parallel 2
+program=build/windows/app/zel-vanto.exe
+size=$(stat -c %s "$program")
+if ((size > 1024 * 1024)); then
+    echo "zel-vanto.exe is $size bytes, more than 1 MiB" >&2
+    exit 1
+fi
+# It must start on a bare Windows: it may import only DLLs that every Windows has.
+system_dlls='^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|oleaut32|shell32|shlwapi|user32|uxtheme|version)\.dll$'
+mapfile -t imports < <(x86_64-w64-mingw32-objdump -p "$program" | awk '/DLL Name:/ { print $3 }')
+for dll in "${imports[@]}"; do
+    if ! [[ ${dll,,} =~ $system_dlls ]]; then
+        echo "zel-vanto.exe imports $dll, which does not come with Windows" >&2
+        exit 1
+    fi
+done
+(cd build/windows && cpack >/dev/null)
+if ! cmake -E tar tf build/windows/zel-vanto-*.zip | grep -qx zel-vanto.exe; then
+    echo "the ZIP made by cpack does not hold zel-vanto.exe" >&2
+    exit 1
+fi
+echo "zel-vanto.exe: $size bytes, imports ${imports[*]}"
+
+cmake --preset mingw >/dev/null
 cmake --build --preset mingw --parallel 2
 # One display for the whole run: the shared wineserver and every test live on it.
 xvfb-run -a ctest --preset mingw

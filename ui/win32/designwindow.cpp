@@ -1,0 +1,251 @@
+#include "designwindow.h"
+
+#include "win32resources.h"
+#include "wintext.h"
+
+#include <cmath>
+
+namespace win32 {
+
+namespace {
+
+COLORREF colorRef(Rgb colour)
+{
+    return RGB(colour.red, colour.green, colour.blue);
+}
+
+HICON programIcon(int metricX, int metricY)
+{
+    // Shared: loaded once for the process and never freed. Null where the executable has none
+    // (tests).
+    return static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ZV_IDI_PROGRAM), IMAGE_ICON,
+                   GetSystemMetrics(metricX), GetSystemMetrics(metricY), LR_SHARED));
+}
+
+void registerClass(const DesignWindow::Frame &frame, WNDPROC procedure)
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (GetClassInfoExW(instance, frame.className, &existing))
+        return;
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    // The system's button-face colour, as both windows are designed.
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = frame.className;
+    if (frame.programIcon) {
+        windowClass.hIcon = programIcon(SM_CXICON, SM_CYICON);
+        windowClass.hIconSm = programIcon(SM_CXSMICON, SM_CYSMICON);
+    }
+    RegisterClassExW(&windowClass);
+}
+
+BOOL CALLBACK addMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data)
+{
+    auto &areas = *reinterpret_cast<std::vector<PixelRect> *>(data);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(monitor, &info))
+        return TRUE;
+    const RECT &work = info.rcWork;
+    const PixelRect area{work.left, work.top, work.right - work.left, work.bottom - work.top};
+    if (info.dwFlags & MONITORINFOF_PRIMARY)
+        areas.insert(areas.begin(), area);
+    else
+        areas.push_back(area);
+    return TRUE;
+}
+
+} // namespace
+
+DesignWindow::DesignWindow(const Frame &frame, MessageHandler &handler) : m_handler(handler)
+{
+    registerClass(frame, &DesignWindow::windowProc);
+    m_labelBrush = CreateSolidBrush(colorRef(layout::kLabelBackground));
+    m_hwnd = CreateWindowExW(frame.exStyle, frame.className,
+                             platform::toUtf16(frame.caption).c_str(), frame.style, 0, 0, 0, 0,
+                             frame.owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+    // From here on the messages come here; those of the creation had the default handling.
+    SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_fontDpi = dpi();
+}
+
+DesignWindow::~DesignWindow()
+{
+    SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
+    DestroyWindow(m_hwnd); // and its controls
+    for (const auto &[design, handle] : m_fonts)
+        DeleteObject(handle);
+    DeleteObject(m_labelBrush);
+}
+
+HWND DesignWindow::addControl(const layout::Control &design, const wchar_t *windowClass,
+                              DWORD style, DWORD exStyle, int id)
+{
+    const PixelRect place = toPixels(design.place, m_fontDpi);
+    // The design's controls overlap by a pixel where their borders coincide: each paints only
+    // what no control above it covers.
+    HWND control = CreateWindowExW(
+        exStyle, windowClass, platform::toUtf16(design.caption).c_str(),
+        style | WS_CHILD | WS_CLIPSIBLINGS, place.x, place.y, place.width, place.height, m_hwnd,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(design.font)), FALSE);
+    m_controls.push_back({control, &design});
+    return control;
+}
+
+int DesignWindow::dpi() const
+{
+    const UINT dpi = GetDpiForWindow(m_hwnd);
+    return dpi ? static_cast<int>(dpi) : twips::kDefaultDpi;
+}
+
+std::vector<PixelRect> DesignWindow::screens()
+{
+    std::vector<PixelRect> areas;
+    EnumDisplayMonitors(nullptr, nullptr, &addMonitor, reinterpret_cast<LPARAM>(&areas));
+    return areas;
+}
+
+void DesignWindow::place(PixelPoint outerCorner, PixelSize clientSize)
+{
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE));
+    RECT outer{0, 0, clientSize.width, clientSize.height};
+    AdjustWindowRectExForDpi(&outer, style, FALSE, exStyle, static_cast<UINT>(dpi()));
+    int width = outer.right - outer.left;
+    int height = outer.bottom - outer.top;
+    constexpr UINT kMoveOnly = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+    SetWindowPos(m_hwnd, nullptr, outerCorner.x, outerCorner.y, width, height, kMoveOnly);
+    // A frame drawn by someone else (a window manager under Wine) may differ from what the
+    // system computed: size the client area by what it really got.
+    const PixelSize got = this->clientSize();
+    if (got != clientSize) {
+        width += clientSize.width - got.width;
+        height += clientSize.height - got.height;
+        SetWindowPos(m_hwnd, nullptr, outerCorner.x, outerCorner.y, width, height, kMoveOnly);
+    }
+}
+
+PixelPoint DesignWindow::outerCorner() const
+{
+    RECT outer{};
+    GetWindowRect(m_hwnd, &outer);
+    return {outer.left, outer.top};
+}
+
+PixelSize DesignWindow::clientSize() const
+{
+    RECT client{};
+    GetClientRect(m_hwnd, &client);
+    return {client.right, client.bottom};
+}
+
+void DesignWindow::focus(HWND control)
+{
+    m_focus = control;
+    if (GetActiveWindow() == m_hwnd)
+        SetFocus(control);
+}
+
+LRESULT CALLBACK DesignWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto *window = reinterpret_cast<DesignWindow *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return window ? window->handle(message, wParam, lParam)
+                  : DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT DesignWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CTLCOLORSTATIC:
+        if (isLabel(reinterpret_cast<HWND>(lParam))) {
+            const auto dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, colorRef(layout::kLabelText));
+            SetBkColor(dc, colorRef(layout::kLabelBackground));
+            return reinterpret_cast<LRESULT>(m_labelBrush);
+        }
+        break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            // Where the focus was goes back there when the window is active again.
+            if (HWND focused = GetFocus(); focused && IsChild(m_hwnd, focused))
+                m_focus = focused;
+        } else if (m_focus && IsWindowVisible(m_focus) && !HIWORD(wParam)) {
+            SetFocus(m_focus);
+            return 0;
+        }
+        break;
+    case WM_GETMINMAXINFO: {
+        // The design sets no minimum size; the system's minimum is wider than the main window.
+        RECT frame{0, 0, 1, 1};
+        AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE)),
+                                 FALSE, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)),
+                                 static_cast<UINT>(dpi()));
+        auto *limits = reinterpret_cast<MINMAXINFO *>(lParam);
+        limits->ptMinTrackSize = {frame.right - frame.left, frame.bottom - frame.top};
+        return 0;
+    }
+    case WM_DPICHANGED: {
+        layoutAt(LOWORD(wParam));
+        const auto *suggested = reinterpret_cast<const RECT *>(lParam);
+        SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    default:
+        break;
+    }
+    if (const std::optional<LRESULT> result = m_handler.onMessage(message, wParam, lParam))
+        return *result;
+    return DefWindowProcW(m_hwnd, message, wParam, lParam);
+}
+
+void DesignWindow::layoutAt(int dpi)
+{
+    std::vector<std::pair<layout::Font, HFONT>> old;
+    old.swap(m_fonts);
+    m_fontDpi = dpi;
+    for (const Control &control : m_controls) {
+        const PixelRect place = toPixels(control.design->place, dpi);
+        SetWindowPos(control.hwnd, nullptr, place.x, place.y, place.width, place.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(control.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font(control.design->font)),
+                     TRUE);
+    }
+    for (const auto &[design, handle] : old)
+        DeleteObject(handle);
+}
+
+HFONT DesignWindow::font(const layout::Font &design)
+{
+    for (const auto &[made, handle] : m_fonts) {
+        if (made.pointSize == design.pointSize && made.bold == design.bold)
+            return handle;
+    }
+    // The design's first family; where the system lacks it, its font substitution stands in.
+    const std::wstring family = platform::toUtf16(layout::kFontFamilies.front());
+    const int height = -static_cast<int>(std::lround(design.pointSize * m_fontDpi / 72.0));
+    HFONT handle = CreateFontW(height, 0, 0, 0, design.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                               FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, family.c_str());
+    m_fonts.emplace_back(design, handle);
+    return handle;
+}
+
+bool DesignWindow::isLabel(HWND control) const
+{
+    for (const Control &known : m_controls) {
+        if (known.hwnd == control)
+            return known.design->kind == layout::Kind::Label;
+    }
+    return false;
+}
+
+} // namespace win32

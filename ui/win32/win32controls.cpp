@@ -1,0 +1,96 @@
+#include "win32controls.h"
+
+#include "wintext.h"
+
+#include <algorithm>
+
+namespace {
+
+COLORREF colorRef(Rgb colour)
+{
+    return RGB(colour.red, colour.green, colour.blue);
+}
+
+} // namespace
+
+Win32NameBox::~Win32NameBox()
+{
+    if (m_brush)
+        DeleteObject(m_brush);
+}
+
+std::string Win32NameBox::text() const
+{
+    // One unit more than the length, for the terminator; a text that grew meanwhile is cut
+    // there, as any read of a moment would be.
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(m_edit)) + 1, L'\0');
+    const int length = GetWindowTextW(m_edit, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max(length, 0)));
+    return platform::toUtf8(text);
+}
+
+void Win32NameBox::setText(const std::string &text)
+{
+    SetWindowTextW(m_edit, platform::toUtf16(text).c_str());
+}
+
+void Win32NameBox::setBackground(Rgb colour)
+{
+    // Every tick sets the colour; repaint only when it changes.
+    const COLORREF background = colorRef(colour);
+    if (m_background == background)
+        return;
+    HBRUSH brush = CreateSolidBrush(background);
+    if (!brush)
+        return;
+    if (m_brush)
+        DeleteObject(m_brush);
+    m_brush = brush;
+    m_background = background;
+    InvalidateRect(m_edit, nullptr, TRUE);
+}
+
+void Win32NameBox::setVisible(bool visible)
+{
+    ShowWindow(m_edit, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+std::optional<LRESULT> Win32NameBox::paint(HDC dc) const
+{
+    if (!m_background)
+        return std::nullopt;
+    // Only the background changes: the text keeps the system's window text colour.
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, *m_background);
+    return reinterpret_cast<LRESULT>(m_brush);
+}
+
+void Win32Timer::setInterval(int milliseconds)
+{
+    m_interval = static_cast<UINT>(std::max(milliseconds, int{USER_TIMER_MINIMUM}));
+    if (m_running)
+        start();
+}
+
+void Win32Timer::start()
+{
+    // The same id replaces a running timer: its next tick is one interval from now.
+    m_running = SetTimer(m_window, m_id, m_interval, nullptr) != 0;
+}
+
+void Win32Timer::stop()
+{
+    if (m_running)
+        KillTimer(m_window, m_id);
+    m_running = false;
+}
+
+int Win32CheckBox::value() const
+{
+    return SendMessageW(m_button, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+}
+
+void Win32CheckBox::setValue(int value)
+{
+    SendMessageW(m_button, BM_SETCHECK, value == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "controls.h"
+#include "views.h"
+
+#include <windows.h>
+
+#include <optional>
+
+// The core's control interfaces over Win32 controls. Each adapter holds the handle of a control
+// that its window owns, and keeps what the control itself cannot tell (a box's colour, whether a
+// timer runs).
+
+// A single-line EDIT. Its background is painted by the owner window's WM_CTLCOLOREDIT, which
+// asks the box through paint().
+class Win32NameBox final : public NameBox
+{
+public:
+    explicit Win32NameBox(HWND edit) : m_edit(edit) {}
+    ~Win32NameBox() override;
+    Win32NameBox(const Win32NameBox &) = delete;
+    Win32NameBox &operator=(const Win32NameBox &) = delete;
+
+    std::string text() const override;
+    void setText(const std::string &text) override;
+    void setBackground(Rgb colour) override;
+    void setVisible(bool visible) override;
+
+    HWND hwnd() const { return m_edit; }
+    // For WM_CTLCOLOREDIT: sets the colours on `dc` and returns the background brush, or nullopt
+    // while the box has the system's window colours.
+    std::optional<LRESULT> paint(HDC dc) const;
+
+private:
+    HWND m_edit;
+    std::optional<COLORREF> m_background;
+    HBRUSH m_brush = nullptr;
+};
+
+// A window timer (SetTimer) with its own id; its WM_TIMER goes to the window's procedure.
+class Win32Timer final : public Timer
+{
+public:
+    Win32Timer(HWND window, UINT_PTR id) : m_window(window), m_id(id) {}
+    ~Win32Timer() override { stop(); }
+    Win32Timer(const Win32Timer &) = delete;
+    Win32Timer &operator=(const Win32Timer &) = delete;
+
+    void setInterval(int milliseconds) override;
+    void start() override;
+    void stop() override;
+    bool isRunning() const override { return m_running; }
+
+    UINT_PTR id() const { return m_id; }
+
+private:
+    HWND m_window;
+    UINT_PTR m_id;
+    UINT m_interval = USER_TIMER_MINIMUM;
+    bool m_running = false;
+};
+
+// A BS_AUTOCHECKBOX button. Setting its value (BM_SETCHECK) sends no BN_CLICKED: it is no click.
+class Win32CheckBox final : public CheckBox
+{
+public:
+    explicit Win32CheckBox(HWND button) : m_button(button) {}
+    int value() const override;
+    void setValue(int value) override;
+
+    HWND hwnd() const { return m_button; }
+
+private:
+    HWND m_button;
+};

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "designwindow.h"
+#include "views.h"
+#include "win32controls.h"
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class ZEL_VANTO_MAIN;
+
+// The main window in Win32: a resizable tool window, kept off the taskbar, with the title strip
+// and ten name boxes placed from the layout table. Every event goes to the behaviour it is bound
+// to; its own timers' WM_TIMER arrive here, also while the settings window runs modally.
+class Win32MainWindow final : public MainView, private win32::MessageHandler
+{
+public:
+    static constexpr const wchar_t *kClassName = L"ZEL_VANTO_MAIN";
+    static constexpr int kTitleId = 100;
+    static constexpr int boxId(int n) { return kTitleId + n; } // n is 1..10
+    // Slot n's timer has id n; the keeper's comes after them.
+    static constexpr UINT_PTR kKeeperTimerId = 11;
+
+    Win32MainWindow();
+    ~Win32MainWindow() override;
+
+    // From here on the window's events go to `behaviour`.
+    void bind(ZEL_VANTO_MAIN &behaviour) { m_behaviour = &behaviour; }
+    // Called when closing has run the unload: the program may end.
+    void onUnloaded(std::function<void()> unloaded) { m_unloaded = std::move(unloaded); }
+    // Shows the window where the load placed it and brings it to the foreground.
+    void show();
+    // Runs the program's message loop until WM_QUIT; returns its exit code. Tab moves between the
+    // boxes there.
+    int exec();
+
+    HWND hwnd() const { return m_window.hwnd(); }
+
+    int dpi() const override { return m_window.dpi(); }
+    std::vector<PixelRect> screens() const override { return win32::DesignWindow::screens(); }
+    void place(PixelPoint outerCorner, PixelSize clientSize) override
+    {
+        m_window.place(outerCorner, clientSize);
+    }
+    PixelPoint outerCorner() const override { return m_window.outerCorner(); }
+    PixelSize clientSize() const override { return m_window.clientSize(); }
+
+    NameBox &box(int n) override;
+    Timer &slotTimer(int n) override;
+    Timer &keeperTimer() override { return m_keeperTimer; }
+    platform::WindowId windowId() override;
+    void focusBox(int n) override;
+    std::unique_ptr<SettingsView> createSettingsView() override;
+
+private:
+    std::optional<LRESULT> onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    Win32NameBox *boxOf(HWND edit) const;
+
+    win32::DesignWindow m_window;
+    ZEL_VANTO_MAIN *m_behaviour = nullptr;
+    std::function<void()> m_unloaded;
+    std::array<std::unique_ptr<Win32NameBox>, 10> m_boxes;
+    std::array<std::unique_ptr<Win32Timer>, 10> m_timers;
+    Win32Timer m_keeperTimer;
+};

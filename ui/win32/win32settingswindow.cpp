@@ -1,0 +1,150 @@
+#include "win32settingswindow.h"
+
+#include "layout.h"
+#include "wintext.h"
+#include "zel_vanto_settings.h"
+
+#include <algorithm>
+
+namespace {
+
+std::size_t index(int n)
+{
+    return static_cast<std::size_t>(std::clamp(n, 1, 10) - 1);
+}
+
+// A fixed-size tool window with a close button only; owned, so off the taskbar.
+win32::DesignWindow::Frame frame(HWND owner)
+{
+    return {Win32SettingsWindow::kClassName,
+            layout::settingsWindow::kCaption,
+            WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
+            WS_EX_TOOLWINDOW,
+            owner,
+            false};
+}
+
+constexpr DWORD kCheckBoxStyle = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
+
+} // namespace
+
+Win32SettingsWindow::Win32SettingsWindow(HWND owner) : m_window(frame(owner), *this), m_owner(owner)
+{
+    namespace design = layout::settingsWindow;
+    int label = 0;
+    for (const layout::Control &control : design::labels()) {
+        const bool isCreator = control.name == design::creator().name;
+        // The credit line reports double-clicks; the others are plain text.
+        HWND created = m_window.addControl(control, L"STATIC",
+                                           WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE |
+                                               (isCreator ? SS_NOTIFY : 0),
+                                           0, isCreator ? kCreatorId : labelId(++label));
+        if (isCreator)
+            m_creator = created;
+    }
+    // Tab order is creation order: the enable boxes, OK, then "Always On Top".
+    for (int n = 1; n <= 10; ++n) {
+        auto box = std::make_unique<Win32CheckBox>(m_window.addControl(
+            design::enableBox(n), L"BUTTON", kCheckBoxStyle, 0, enableBoxId(n)));
+        box->setValue(design::designValue(n));
+        m_enableBoxes[index(n)] = std::move(box);
+    }
+    // A plain push button: no default button, so Enter presses nothing.
+    m_window.addControl(design::okButton(), L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0,
+                        kOkId);
+    m_alwaysOnTop = std::make_unique<Win32CheckBox>(m_window.addControl(
+        design::alwaysOnTopBox(), L"BUTTON", kCheckBoxStyle, 0, kAlwaysOnTopId));
+    m_alwaysOnTop->setValue(design::kAlwaysOnTopDesignValue);
+}
+
+Win32SettingsWindow::~Win32SettingsWindow() = default;
+
+CheckBox &Win32SettingsWindow::enableBox(int n)
+{
+    return *m_enableBoxes[index(n)];
+}
+
+void Win32SettingsWindow::setCreatorCaption(std::string_view caption)
+{
+    SetWindowTextW(m_creator, platform::toUtf16(caption).c_str());
+}
+
+void Win32SettingsWindow::focusEnableBox(int n)
+{
+    m_window.focus(m_enableBoxes[index(n)]->hwnd());
+}
+
+void Win32SettingsWindow::runModal(ZEL_VANTO_SETTINGS &behaviour)
+{
+    m_behaviour = &behaviour;
+    m_open = true;
+    EnableWindow(m_owner, FALSE);
+    ShowWindow(hwnd(), SW_SHOW);
+    SetForegroundWindow(hwnd());
+
+    MSG message{};
+    while (m_open) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got <= 0) {
+            // The program is ending: close as the close control would, then pass the quit on
+            // to the main loop.
+            closeWindow();
+            if (got == 0)
+                PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (!IsDialogMessageW(hwnd(), &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    // The owner first, so that it is the window that becomes active when this one goes.
+    EnableWindow(m_owner, TRUE);
+    ShowWindow(hwnd(), SW_HIDE);
+    m_behaviour = nullptr;
+}
+
+void Win32SettingsWindow::closeWindow()
+{
+    SendMessageW(hwnd(), WM_CLOSE, 0, 0);
+}
+
+std::optional<LRESULT> Win32SettingsWindow::onMessage(UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_COMMAND:
+        command(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CLOSE:
+        // The behaviour runs the unload once, however often the window is asked to close.
+        if (m_behaviour)
+            m_behaviour->Form_Unload();
+        m_open = false;
+        return 0;
+    case WM_ENDSESSION:
+        if (wParam && m_behaviour)
+            m_behaviour->Form_Unload();
+        return 0;
+    default:
+        return std::nullopt;
+    }
+}
+
+void Win32SettingsWindow::command(int id, int code)
+{
+    // IDOK and IDCANCEL, sent by the dialog manager for Enter and Escape, match no control.
+    if (!m_behaviour)
+        return;
+    if (id == kCreatorId && code == STN_DBLCLK) {
+        m_behaviour->ZEL_VANTO_CREATOR_DblClick();
+        return;
+    }
+    if (code != BN_CLICKED)
+        return;
+    if (id == kOkId)
+        m_behaviour->OK_BUTTON_Click();
+    else if (id == kAlwaysOnTopId)
+        m_behaviour->AlwaysOnTopTimer_TICKBOX_Click();
+    else if (id >= enableBoxId(1) && id <= enableBoxId(10))
+        m_behaviour->ENABLE_PW_Click(id - enableBoxId(1) + 1);
+}
