@@ -38,11 +38,14 @@ TEST(MainWindow, LaysOutTheDesignAt96DpiAndFollowsDpiChanges)
         EXPECT_TRUE(GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
         EXPECT_GE(SendMessageW(box, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
     }
-    // The keyboard starts in box 1; Tab goes down the visible boxes and round again.
+    // The keyboard starts in box 1; Tab goes down the visible boxes, to the title strip and
+    // round again.
     EXPECT_EQ(GetFocus(), program.box(1));
     HWND next = program.box(1);
-    for (int n : {2, 3, 4, 5, 1})
-        EXPECT_EQ(next = GetNextDlgTabItem(window, next, FALSE), program.box(n));
+    const HWND title = GetDlgItem(window, Win32MainWindow::kTitleId);
+    for (HWND expected :
+         {program.box(2), program.box(3), program.box(4), program.box(5), title, program.box(1)})
+        EXPECT_EQ(next = GetNextDlgTabItem(window, next, FALSE), expected);
 
     // Unpolled, a box has the system's window colour; the title strip is green text on black.
     const COLORREF system = GetSysColor(COLOR_WINDOW);
@@ -109,6 +112,8 @@ TEST(MainWindow, RestoresAndSavesPlaceSizeAndNamesVerbatim)
     SetWindowPos(program.hwnd(), nullptr, 300, 200, outer.right - outer.left + 20,
                  outer.bottom - outer.top + 40, SWP_NOZORDER);
     SetWindowTextW(program.box(1), L"typed.exe");
+    // Maximised, it still stores its normal place and size.
+    ShowWindow(program.hwnd(), SW_MAXIMIZE);
     SendMessageW(program.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(program.unloads, 1);
     EXPECT_EQ(program.key.stored("MainLeft"), "4500");
@@ -134,4 +139,23 @@ TEST(MainWindow, EndOfSessionSavesWhatTheUnloadSaves)
     EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_2"), "asked.exe");
     SendMessageW(program.hwnd(), WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_2"), "ended.exe");
+}
+
+TEST(MainWindow, TypedNameIsSavedAtThePauseAndTheTitleStripOpensFromTheKeyboard)
+{
+    Program program;
+    program.start();
+    SetWindowTextW(program.box(3), L"paused.exe"); // an edit, as typing makes
+    EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_3"), std::nullopt);
+    EXPECT_TRUE(pumpUntil([&] { return program.key.stored("PROCESS_TEXTBOX_3") == "paused.exe"; }));
+
+    // Enter on the focused title strip reaches the window as the dialog manager's IDOK.
+    const HWND title = GetDlgItem(program.hwnd(), Win32MainWindow::kTitleId);
+    SetFocus(title);
+    Script script({[] {
+        return PostMessageW(FindWindowW(L"ZEL_VANTO_SETTINGS", nullptr), WM_CLOSE, 0, 0) != 0;
+    }});
+    SendMessageW(program.hwnd(), WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(script.finished());
+    EXPECT_TRUE(pumpUntil([&] { return GetFocus() == title; })); // back where it was
 }

@@ -22,7 +22,7 @@ HWND control(int id)
 void openSettings(Program &program, std::deque<Script::Step> steps)
 {
     Script script(std::move(steps));
-    SendMessageW(GetDlgItem(program.hwnd(), Win32MainWindow::kTitleId), WM_LBUTTONDOWN, 0, 0);
+    SendMessageW(GetDlgItem(program.hwnd(), Win32MainWindow::kTitleId), BM_CLICK, 0, 0);
     EXPECT_TRUE(script.finished());
 }
 

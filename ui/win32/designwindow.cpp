@@ -1,5 +1,6 @@
 #include "designwindow.h"
 
+#include "win32controls.h"
 #include "win32resources.h"
 #include "wintext.h"
 
@@ -96,7 +97,18 @@ HWND DesignWindow::addControl(const layout::Control &design, const wchar_t *wind
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(design.font)), FALSE);
     m_controls.push_back({control, &design});
+    if (!design.accessibleName.empty())
+        annotate(control, design.accessibleName);
     return control;
+}
+
+HWND DesignWindow::control(std::string_view name) const
+{
+    for (const Control &known : m_controls) {
+        if (known.design->name == name)
+            return known.hwnd;
+    }
+    return nullptr;
 }
 
 int DesignWindow::dpi() const
@@ -132,15 +144,43 @@ void DesignWindow::place(PixelPoint outerCorner, PixelSize clientSize)
     }
 }
 
+namespace {
+
+// The normal place of a maximised or minimised window. A tool window's normal place is in
+// screen coordinates.
+std::optional<RECT> normalPlace(HWND window)
+{
+    if (!IsZoomed(window) && !IsIconic(window))
+        return std::nullopt;
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(window, &placement))
+        return std::nullopt;
+    return placement.rcNormalPosition;
+}
+
+} // namespace
+
 PixelPoint DesignWindow::outerCorner() const
 {
     RECT outer{};
-    GetWindowRect(m_hwnd, &outer);
+    if (const std::optional<RECT> normal = normalPlace(m_hwnd))
+        outer = *normal;
+    else
+        GetWindowRect(m_hwnd, &outer);
     return {outer.left, outer.top};
 }
 
 PixelSize DesignWindow::clientSize() const
 {
+    if (const std::optional<RECT> normal = normalPlace(m_hwnd)) {
+        RECT frame{0, 0, 0, 0};
+        AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE)),
+                                 FALSE, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)),
+                                 static_cast<UINT>(dpi()));
+        return {(normal->right - normal->left) - (frame.right - frame.left),
+                (normal->bottom - normal->top) - (frame.bottom - frame.top)};
+    }
     RECT client{};
     GetClientRect(m_hwnd, &client);
     return {client.right, client.bottom};
@@ -151,6 +191,24 @@ void DesignWindow::focus(HWND control)
     m_focus = control;
     if (GetActiveWindow() == m_hwnd)
         SetFocus(control);
+}
+
+void DesignWindow::focus(std::string_view name)
+{
+    if (HWND known = control(name))
+        focus(known);
+}
+
+std::string DesignWindow::focused() const
+{
+    HWND now = GetFocus();
+    if (!now || !IsChild(m_hwnd, now))
+        now = m_focus;
+    for (const Control &known : m_controls) {
+        if (known.hwnd == now)
+            return known.design->name;
+    }
+    return {};
 }
 
 LRESULT CALLBACK DesignWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -51,17 +52,24 @@ public:
     HWND addControl(const layout::Control &design, const wchar_t *windowClass, DWORD style,
                     DWORD exStyle, int id);
 
+    HWND control(std::string_view name) const;
+
     int dpi() const;
     // The monitors' work areas, the primary monitor first.
     static std::vector<PixelRect> screens();
     // The frame's outer corner at `outerCorner` and a client area of `clientSize`, whatever
     // frame the system draws.
     void place(PixelPoint outerCorner, PixelSize clientSize);
+    // The place in the normal state, also while the window is maximised or minimised.
     PixelPoint outerCorner() const;
     PixelSize clientSize() const;
 
     // Gives `control` the keyboard focus now if the window is active, else when it next is.
     void focus(HWND control);
+    // The same by the control's name in the layout table; and the name of the control that has
+    // the focus, or has it again when the window is next active ("" for none).
+    void focus(std::string_view name);
+    std::string focused() const;
 
 private:
     struct Control

@@ -3,6 +3,9 @@
 #include "wintext.h"
 
 #include <algorithm>
+#include <commctrl.h>
+#include <initguid.h>
+#include <oleacc.h>
 
 namespace {
 
@@ -12,6 +15,40 @@ COLORREF colorRef(Rgb colour)
 }
 
 } // namespace
+
+void annotate(HWND control, const std::string &name, const std::string &description)
+{
+    // One instance for the program's life, on the thread that made it (the UI thread, in COM's
+    // apartment, which the process query initialises).
+    static IAccPropServices *const services = [] {
+        IAccPropServices *made = nullptr;
+        if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IAccPropServices, reinterpret_cast<void **>(&made))))
+            return static_cast<IAccPropServices *>(nullptr);
+        return made;
+    }();
+    if (!services)
+        return;
+    services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                             PROPID_ACC_NAME, platform::toUtf16(name).c_str());
+    if (!description.empty()) {
+        services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                 PROPID_ACC_DESCRIPTION, platform::toUtf16(description).c_str());
+    }
+}
+
+Win32NameBox::Win32NameBox(HWND edit, HWND toolTips, std::string accessibleName)
+    : m_edit(edit), m_toolTips(toolTips), m_accessibleName(std::move(accessibleName))
+{
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = GetParent(edit);
+    tool.uId = reinterpret_cast<UINT_PTR>(edit);
+    tool.lpszText = const_cast<wchar_t *>(L"");
+    SendMessageW(m_toolTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    annotate(edit, m_accessibleName);
+}
 
 Win32NameBox::~Win32NameBox()
 {
@@ -31,7 +68,34 @@ std::string Win32NameBox::text() const
 
 void Win32NameBox::setText(const std::string &text)
 {
+    m_settingText = true;
     SetWindowTextW(m_edit, platform::toUtf16(text).c_str());
+    m_settingText = false;
+}
+
+void Win32NameBox::setTextColour(Rgb colour)
+{
+    const COLORREF text = colorRef(colour);
+    if (m_text == text)
+        return;
+    m_text = text;
+    InvalidateRect(m_edit, nullptr, TRUE);
+}
+
+void Win32NameBox::setDescription(const std::string &description)
+{
+    annotate(m_edit, m_accessibleName, description);
+}
+
+void Win32NameBox::setToolTip(const std::string &toolTip)
+{
+    const std::wstring text = platform::toUtf16(toolTip);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = GetParent(m_edit);
+    tool.uId = reinterpret_cast<UINT_PTR>(m_edit);
+    tool.lpszText = const_cast<wchar_t *>(text.c_str());
+    SendMessageW(m_toolTips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void Win32NameBox::setBackground(Rgb colour)
@@ -59,8 +123,9 @@ std::optional<LRESULT> Win32NameBox::paint(HDC dc) const
 {
     if (!m_background)
         return std::nullopt;
-    // Only the background changes: the text keeps the system's window text colour.
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    // The text keeps the system's window text colour unless that is unreadable on the state's
+    // colour.
+    SetTextColor(dc, m_text.value_or(GetSysColor(COLOR_WINDOWTEXT)));
     SetBkColor(dc, *m_background);
     return reinterpret_cast<LRESULT>(m_brush);
 }
@@ -75,7 +140,21 @@ void Win32Timer::setInterval(int milliseconds)
 void Win32Timer::start()
 {
     // The same id replaces a running timer: its next tick is one interval from now.
+    m_firstTickShort = false;
     m_running = SetTimer(m_window, m_id, m_interval, nullptr) != 0;
+}
+
+void Win32Timer::startAfter(int firstTickMs)
+{
+    const auto first = static_cast<UINT>(std::max(firstTickMs, int{USER_TIMER_MINIMUM}));
+    m_running = SetTimer(m_window, m_id, first, nullptr) != 0;
+    m_firstTickShort = m_running;
+}
+
+void Win32Timer::ticked()
+{
+    if (m_firstTickShort)
+        start();
 }
 
 void Win32Timer::stop()

@@ -6,17 +6,22 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
 
 // The core's control interfaces over Win32 controls. Each adapter holds the handle of a control
 // that its window owns, and keeps what the control itself cannot tell (a box's colour, whether a
 // timer runs).
 
+// Tells assistive technology what a control is called and, if not empty, what state it is in
+// (Microsoft Active Accessibility's annotations). Does nothing where that service is missing.
+void annotate(HWND control, const std::string &name, const std::string &description = {});
+
 // A single-line EDIT. Its background is painted by the owner window's WM_CTLCOLOREDIT, which
-// asks the box through paint().
+// asks the box through paint(). `toolTips` is the owner's tooltip control.
 class Win32NameBox final : public NameBox
 {
 public:
-    explicit Win32NameBox(HWND edit) : m_edit(edit) {}
+    Win32NameBox(HWND edit, HWND toolTips, std::string accessibleName);
     ~Win32NameBox() override;
     Win32NameBox(const Win32NameBox &) = delete;
     Win32NameBox &operator=(const Win32NameBox &) = delete;
@@ -24,17 +29,26 @@ public:
     std::string text() const override;
     void setText(const std::string &text) override;
     void setBackground(Rgb colour) override;
+    void setTextColour(Rgb colour) override;
     void setVisible(bool visible) override;
+    void setDescription(const std::string &description) override;
+    void setToolTip(const std::string &toolTip) override;
 
     HWND hwnd() const { return m_edit; }
+    // True while setText() changes the text: that is no edit of the user's.
+    bool settingText() const { return m_settingText; }
     // For WM_CTLCOLOREDIT: sets the colours on `dc` and returns the background brush, or nullopt
     // while the box has the system's window colours.
     std::optional<LRESULT> paint(HDC dc) const;
 
 private:
     HWND m_edit;
+    HWND m_toolTips;
+    std::string m_accessibleName;
     std::optional<COLORREF> m_background;
+    std::optional<COLORREF> m_text;
     HBRUSH m_brush = nullptr;
+    bool m_settingText = false;
 };
 
 // A window timer (SetTimer) with its own id; its WM_TIMER goes to the window's procedure.
@@ -48,16 +62,21 @@ public:
 
     void setInterval(int milliseconds) override;
     void start() override;
+    void startAfter(int firstTickMs) override;
     void stop() override;
     bool isRunning() const override { return m_running; }
 
     UINT_PTR id() const { return m_id; }
+    // The owner calls this at each of the timer's WM_TIMER: after a short first tick the interval
+    // comes back.
+    void ticked();
 
 private:
     HWND m_window;
     UINT_PTR m_id;
     UINT m_interval = USER_TIMER_MINIMUM;
     bool m_running = false;
+    bool m_firstTickShort = false;
 };
 
 // A BS_AUTOCHECKBOX button. Setting its value (BM_SETCHECK) sends no BN_CLICKED: it is no click.

@@ -2,9 +2,11 @@
 
 #include "layout.h"
 #include "win32settingswindow.h"
+#include "wintext.h"
 #include "zel_vanto_main.h"
 
 #include <algorithm>
+#include <commctrl.h>
 
 namespace {
 
@@ -26,9 +28,17 @@ const win32::DesignWindow::Frame kFrame{
 } // namespace
 
 Win32MainWindow::Win32MainWindow()
-    : m_window(kFrame, *this), m_keeperTimer(m_window.hwnd(), kKeeperTimerId)
+    : m_window(kFrame, *this), m_keeperTimer(m_window.hwnd(), kKeeperTimerId),
+      m_nameSaveTimer(m_window.hwnd(), kNameSaveTimerId)
 {
     namespace design = layout::mainWindow;
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    // The boxes' tooltips show a whole name that the box cuts off, and its state.
+    m_toolTips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 m_window.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(m_toolTips, TTM_SETMAXTIPWIDTH, 0, 600);
     for (int n = 1; n <= 10; ++n) {
         // Sunken, centred, single line; the design state shows boxes 1 to 5 until the load.
         const DWORD visible = n <= 5 ? WS_VISIBLE : 0;
@@ -36,14 +46,15 @@ Win32MainWindow::Win32MainWindow()
                                         visible | WS_TABSTOP | ES_CENTER | ES_AUTOHSCROLL,
                                         WS_EX_CLIENTEDGE, boxId(n));
         SendMessageW(edit, EM_SETLIMITTEXT, 0, 0); // 0: as long as the system allows
-        m_boxes[index(n)] = std::make_unique<Win32NameBox>(edit);
+        m_boxes[index(n)] =
+            std::make_unique<Win32NameBox>(edit, m_toolTips, design::box(n).accessibleName);
         m_timers[index(n)] = std::make_unique<Win32Timer>(m_window.hwnd(), UINT_PTR(n));
     }
-    // After the boxes in tab order; above box 1, whose top border it overlaps by a pixel.
-    HWND title =
-        m_window.addControl(design::title(), L"STATIC",
-                            WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE | SS_NOTIFY, 0, kTitleId);
-    SetWindowPos(title, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // After the boxes in tab order; above box 1, whose top border it overlaps by a pixel. A
+    // button drawn as the design's label: it takes the focus, and Space clicks it.
+    m_title = m_window.addControl(design::title(), L"BUTTON",
+                                  WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, kTitleId);
+    SetWindowPos(m_title, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // The timers are killed before the window goes.
@@ -85,9 +96,10 @@ platform::WindowId Win32MainWindow::windowId()
     return reinterpret_cast<platform::WindowId>(hwnd());
 }
 
-void Win32MainWindow::focusBox(int n)
+Rgb Win32MainWindow::windowTextColour() const
 {
-    m_window.focus(m_boxes[index(n)]->hwnd());
+    const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
+    return {GetRValue(text), GetGValue(text), GetBValue(text)};
 }
 
 std::unique_ptr<SettingsView> Win32MainWindow::createSettingsView()
@@ -112,19 +124,17 @@ std::optional<LRESULT> Win32MainWindow::onMessage(UINT message, WPARAM wParam, L
             return box->paint(reinterpret_cast<HDC>(wParam));
         return std::nullopt;
     case WM_TIMER:
-        if (!m_behaviour)
-            return 0;
-        if (wParam == kKeeperTimerId)
-            m_behaviour->AlwaysOnTopTimer_Timer();
-        else if (wParam >= 1 && wParam <= 10)
-            m_behaviour->PROCESS_WATCHER_TIMER_Timer(static_cast<int>(wParam));
+        timer(wParam);
         return 0;
     case WM_COMMAND:
-        // Enter and Escape reach here as IDOK and IDCANCEL from the dialog manager: nothing is
-        // bound to them.
-        if (LOWORD(wParam) == kTitleId && HIWORD(wParam) == STN_CLICKED && m_behaviour)
-            m_behaviour->ZEL_TITLE_Click();
+        command(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_DRAWITEM:
+        if (wParam == kTitleId) {
+            drawTitle(*reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
+            return TRUE;
+        }
+        return std::nullopt;
     case WM_CLOSE:
         // The window stays until the program ends; the unload has saved everything.
         if (m_behaviour)
@@ -143,5 +153,65 @@ std::optional<LRESULT> Win32MainWindow::onMessage(UINT message, WPARAM wParam, L
         return 0;
     default:
         return std::nullopt;
+    }
+}
+
+void Win32MainWindow::timer(UINT_PTR id)
+{
+    if (id >= 1 && id <= 10)
+        m_timers[index(static_cast<int>(id))]->ticked();
+    if (!m_behaviour)
+        return;
+    if (id == kKeeperTimerId)
+        m_behaviour->AlwaysOnTopTimer_Timer();
+    else if (id == kNameSaveTimerId)
+        m_behaviour->NameSaveTimer_Timer();
+    else if (id >= 1 && id <= 10)
+        m_behaviour->PROCESS_WATCHER_TIMER_Timer(static_cast<int>(id));
+}
+
+void Win32MainWindow::command(int id, int code)
+{
+    if (!m_behaviour)
+        return;
+    // Enter reaches here as IDOK from the dialog manager: on the title strip it is a click, as
+    // on a button; elsewhere nothing is bound to it, nor to Escape (IDCANCEL).
+    if ((id == kTitleId && code == BN_CLICKED) || (id == IDOK && GetFocus() == m_title)) {
+        m_behaviour->ZEL_TITLE_Click();
+        return;
+    }
+    for (int n = 1; n <= 10; ++n) {
+        if (id != boxId(n))
+            continue;
+        if (code == EN_CHANGE && !m_boxes[index(n)]->settingText())
+            m_behaviour->PROCESS_TEXTBOX_Change(n);
+        else if (code == EN_KILLFOCUS)
+            m_behaviour->PROCESS_TEXTBOX_LostFocus(n);
+    }
+}
+
+void Win32MainWindow::drawTitle(const DRAWITEMSTRUCT &item) const
+{
+    // The design's label: green text on black, centred; where the keyboard is, as a button
+    // shows it.
+    HBRUSH black =
+        CreateSolidBrush(RGB(layout::kLabelBackground.red, layout::kLabelBackground.green,
+                             layout::kLabelBackground.blue));
+    FillRect(item.hDC, &item.rcItem, black);
+    DeleteObject(black);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
+    const HGDIOBJ previous = SelectObject(item.hDC, font);
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC,
+                 RGB(layout::kLabelText.red, layout::kLabelText.green, layout::kLabelText.blue));
+    RECT text = item.rcItem;
+    const std::wstring caption = platform::toUtf16(layout::mainWindow::title().caption);
+    DrawTextW(item.hDC, caption.c_str(), static_cast<int>(caption.size()), &text,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(item.hDC, previous);
+    if (item.itemState & ODS_FOCUS) {
+        RECT focus = item.rcItem;
+        InflateRect(&focus, -1, -1);
+        DrawFocusRect(item.hDC, &focus);
     }
 }

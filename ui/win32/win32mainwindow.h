@@ -21,8 +21,9 @@ public:
     static constexpr const wchar_t *kClassName = L"ZEL_VANTO_MAIN";
     static constexpr int kTitleId = 100;
     static constexpr int boxId(int n) { return kTitleId + n; } // n is 1..10
-    // Slot n's timer has id n; the keeper's comes after them.
+    // Slot n's timer has id n; the keeper's and the name saver's come after them.
     static constexpr UINT_PTR kKeeperTimerId = 11;
+    static constexpr UINT_PTR kNameSaveTimerId = 12;
 
     Win32MainWindow();
     ~Win32MainWindow() override;
@@ -47,22 +48,32 @@ public:
     }
     PixelPoint outerCorner() const override { return m_window.outerCorner(); }
     PixelSize clientSize() const override { return m_window.clientSize(); }
+    bool knowsPlace() const override { return true; }
+    void focus(std::string_view control) override { m_window.focus(control); }
+    std::string focused() const override { return m_window.focused(); }
 
     NameBox &box(int n) override;
     Timer &slotTimer(int n) override;
     Timer &keeperTimer() override { return m_keeperTimer; }
+    Timer &nameSaveTimer() override { return m_nameSaveTimer; }
     platform::WindowId windowId() override;
-    void focusBox(int n) override;
+    Rgb windowTextColour() const override;
     std::unique_ptr<SettingsView> createSettingsView() override;
 
 private:
     std::optional<LRESULT> onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     Win32NameBox *boxOf(HWND edit) const;
+    void command(int id, int code);
+    void timer(UINT_PTR id);
+    void drawTitle(const DRAWITEMSTRUCT &item) const;
 
     win32::DesignWindow m_window;
+    HWND m_toolTips = nullptr;
+    HWND m_title = nullptr;
     ZEL_VANTO_MAIN *m_behaviour = nullptr;
     std::function<void()> m_unloaded;
     std::array<std::unique_ptr<Win32NameBox>, 10> m_boxes;
     std::array<std::unique_ptr<Win32Timer>, 10> m_timers;
     Win32Timer m_keeperTimer;
+    Win32Timer m_nameSaveTimer;
 };

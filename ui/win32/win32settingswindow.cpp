@@ -69,11 +69,6 @@ void Win32SettingsWindow::setCreatorCaption(std::string_view caption)
     SetWindowTextW(m_creator, platform::toUtf16(caption).c_str());
 }
 
-void Win32SettingsWindow::focusEnableBox(int n)
-{
-    m_window.focus(m_enableBoxes[index(n)]->hwnd());
-}
-
 void Win32SettingsWindow::runModal(ZEL_VANTO_SETTINGS &behaviour)
 {
     m_behaviour = &behaviour;

@@ -37,11 +37,13 @@ public:
     }
     PixelPoint outerCorner() const override { return m_window.outerCorner(); }
     PixelSize clientSize() const override { return m_window.clientSize(); }
+    bool knowsPlace() const override { return true; }
+    void focus(std::string_view control) override { m_window.focus(control); }
+    std::string focused() const override { return m_window.focused(); }
 
     CheckBox &enableBox(int n) override;
     CheckBox &alwaysOnTopBox() override { return *m_alwaysOnTop; }
     void setCreatorCaption(std::string_view caption) override;
-    void focusEnableBox(int n) override;
     void runModal(ZEL_VANTO_SETTINGS &behaviour) override;
     void closeWindow() override;
 
