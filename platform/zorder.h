@@ -12,10 +12,9 @@ using WindowId = std::uintptr_t;
 // The few z-order operations the topmost keeper needs. Results are deliberately not reported:
 // the keeper re-asserts its state every second and never acts on a failure.
 //
-// Raising never takes the keyboard from the window that has it: the raised window goes above
-// the others and the foreground stays where the user put it. (On Windows, SetWindowPos without
-// SWP_NOACTIVATE may activate the window only within the program's own input; the system does
-// not hand it the foreground. On X11 the window manager is asked to restack, not to activate.)
+// Raising never activates: the raised window goes above the others and the keyboard stays with
+// the window that has it (on Windows SetWindowPos with SWP_NOACTIVATE; on X11 a restack request,
+// not an activation).
 class ZOrder
 {
 public:

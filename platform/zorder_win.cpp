@@ -6,10 +6,11 @@ namespace platform {
 
 namespace {
 
-// Position and size stay. Deliberately no SWP_NOACTIVATE: raising the main window activates it,
-// as the keeper always has.
-constexpr UINT kKeepPlaceAndSize = SWP_NOSIZE | SWP_NOMOVE;
-static_assert(kKeepPlaceAndSize == 3);
+// Position and size stay, and the keyboard stays where the user put it. Without SWP_NOACTIVATE
+// the raise activates the main window wherever the system lets it: under Wine always, on Windows
+// whenever the program itself has the foreground, as with its settings window open, where the
+// disabled main window would take the keyboard from the settings window once a second.
+constexpr UINT kKeepPlaceSizeAndFocus = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
 
 HWND toHwnd(WindowId window)
 {
@@ -26,12 +27,12 @@ public:
 
     void clearTopmost(WindowId window) override
     {
-        SetWindowPos(toHwnd(window), HWND_NOTOPMOST, 0, 0, 0, 0, kKeepPlaceAndSize);
+        SetWindowPos(toHwnd(window), HWND_NOTOPMOST, 0, 0, 0, 0, kKeepPlaceSizeAndFocus);
     }
 
     void setTopmost(WindowId window) override
     {
-        SetWindowPos(toHwnd(window), HWND_TOPMOST, 0, 0, 0, 0, kKeepPlaceAndSize);
+        SetWindowPos(toHwnd(window), HWND_TOPMOST, 0, 0, 0, 0, kKeepPlaceSizeAndFocus);
     }
 };
 

@@ -10,12 +10,14 @@
 TEST(Program, RunsFromItsSettingsAndSavesThemWhenClosed)
 {
     TestKey key(L"Software\\VB and VBA Program Settings\\ZEL-VANTO");
-    key.seed("PROCESS_TEXTBOX_1", "services.exe"); // Wine's service manager always runs
+    key.seed("PROCESS_TEXTBOX_1", "services.exe"); // the service manager: always runs
     key.seed("PROCESS_TEXTBOX_2", "zv-not-running.exe");
     key.seed("PROCESS_TEXTBOX_3", "x' OR Name<>'"); // no process, whatever WQL would make of it
     key.seed("MainLeft", "1500");
 
-    std::wstring path = L"Z:" + platform::toUtf16(ZV_PROGRAM_PATH); // Wine's drive Z: is /
+    // A Unix path under Wine, whose drive Z: is /.
+    std::wstring path = platform::toUtf16(ZV_PROGRAM_PATH);
+    path.insert(0, path.front() == L'/' ? L"Z:" : L"");
     std::replace(path.begin(), path.end(), L'/', L'\\');
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

@@ -133,4 +133,5 @@ TEST_P(SettingsWindowCloses, ModallyWhileTheMainWindowTicks)
     EXPECT_EQ(program.key.stored("SettingsScreenTop"), "1350");
 }
 
-INSTANTIATE_TEST_SUITE_P(By, SettingsWindowCloses, testing::Values("OK", "CloseControl"));
+INSTANTIATE_TEST_SUITE_P(By, SettingsWindowCloses, testing::Values("OK", "CloseControl"),
+                         [](const auto &param) { return std::string(param.param); });

@@ -133,11 +133,13 @@ void DesignWindow::place(PixelPoint outerCorner, PixelSize clientSize)
     int width = outer.right - outer.left;
     int height = outer.bottom - outer.top;
     constexpr UINT kMoveOnly = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+    const int dpiBefore = dpi();
     SetWindowPos(m_hwnd, nullptr, outerCorner.x, outerCorner.y, width, height, kMoveOnly);
     // A frame drawn by someone else (a window manager under Wine) may differ from what the
-    // system computed: size the client area by what it really got.
+    // system computed: size the client area by what it really got. Unless the move took the
+    // window to a monitor of another DPI, which has scaled it already (WM_DPICHANGED).
     const PixelSize got = this->clientSize();
-    if (got != clientSize) {
+    if (got != clientSize && dpi() == dpiBefore) {
         width += clientSize.width - got.width;
         height += clientSize.height - got.height;
         SetWindowPos(m_hwnd, nullptr, outerCorner.x, outerCorner.y, width, height, kMoveOnly);
