@@ -43,8 +43,7 @@ int main(int argc, char *argv[])
         view.close();
     };
     platform::onEndRequest(&app, endFromOutside);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &view,
-                     [&window](QSessionManager &) { window.saveState(); });
+    platform::onSessionSave(&view, [&window] { window.saveState(); });
 
     window.Form_Load();
     view.show();

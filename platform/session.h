@@ -21,4 +21,9 @@ bool chooseWindowSystem(QString &why);
 // object exists.
 void onEndRequest(QObject *context, std::function<void()> onEndRequest);
 
+// Calls `save` when the session manager asks the program to save what it would lose at the
+// session's end (a logout that may yet be cancelled). Call once, after the application object
+// exists.
+void onSessionSave(QObject *context, std::function<void()> save);
+
 } // namespace platform

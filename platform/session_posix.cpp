@@ -1,7 +1,9 @@
 #include "session.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QLibraryInfo>
+#include <QSessionManager>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
@@ -120,6 +122,12 @@ void onEndRequest(QObject *context, std::function<void()> onEndRequest)
     action.sa_flags = SA_RESTART;
     for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signalNumber, &action, nullptr);
+}
+
+void onSessionSave(QObject *context, std::function<void()> save)
+{
+    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, context,
+                     [save = std::move(save)](QSessionManager &) { save(); });
 }
 
 } // namespace platform
