@@ -100,100 +100,91 @@ private slots:
     void filesMeanTheSameHereAndToQSettings_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QVariantMap>("reads"); // "Section/key": its text, invalid when absent
+        // "key=text" in Settings or "Section/key=text"; "key" alone: absent.
+        QTest::addColumn<QStringList>("reads");
         QTest::addColumn<bool>("damaged");
-        const QStringList typed{"notepad.exe",
-                                "  my tool.exe  ",
-                                "a,b;c=d\"e\\f[g]#h",
-                                "@Variant(x)",
-                                "@@x",
-                                "@String(y)",
-                                QString::fromUtf8("\x01"
-                                                  "a\tb\nc\r\x1f"
-                                                  "9"),
-                                QString::fromUtf8("a\0b1", 4), // NUL, then hex digits
-                                "Überwachung-日本語-😀\u0085\x7f",
-                                "",
-                                QString(10000, 'x') + "é"};
+        QStringList typed{"notepad.exe", "  my tool.exe  ", "a,b;c=d\"e\\f[g]#h", "@Variant(x)"};
+        typed += {"@@x", "@String(y)", "\001a\tb\nc\r\0379", "Überwachung-日本語-😀\u0085\x7f", ""};
+        typed += {QString::fromUtf8("a\0b1", 4), QString(10000, 'x') + "é"}; // NUL, then hex digits
         QTemporaryDir dir;
-        QVariantMap texts;
+        QStringList reads;
         {
             QSettings qt(dir.filePath("qt.ini"), QSettings::IniFormat);
             qt.setValue("Other/kept", QStringList{"a", "b"});
-            for (qsizetype i = 0; i < typed.size(); ++i) {
-                texts.insert("Settings/PROCESS_TEXTBOX_" + QString::number(i + 1), typed[i]);
-                qt.setValue("Settings/PROCESS_TEXTBOX_" + QString::number(i + 1), typed[i]);
+            for (const QString &text : typed) {
+                reads << "PROCESS_TEXTBOX_" + QString::number(reads.size() + 1) + "=" + text;
+                qt.setValue("Settings/" + reads.last().section('=', 0, 0), text);
             }
         }
         QTest::newRow("written by QSettings")
-            << fileBytes(dir.filePath("qt.ini")) << texts << false;
-        // By hand: an unquoted comma makes a list for QSettings, and is its text here.
+            << fileBytes(dir.filePath("qt.ini")) << reads << false;
+        // By hand. An unquoted comma makes a list for QSettings, and is its text here.
         QTest::newRow("quotes, escapes, comments, CRLF, trailing tab, no last line break")
             << QByteArray("[Settings]\r\nPROCESS_TEXTBOX_1=a,b.exe\r\n"
                           "PROCESS_TEXTBOX_2 =  \"x; y \" ; note\r\n"
                           "PROCESS_TEXTBOX_3=\\x41\\102\\?\\q\\\\\r\nPROCESS_TEXTBOX_4=@@5\r\n"
                           "PROCESS_TEXTBOX_5=@Invalid()\r\nprocess_textbox_6=1\r\nMainLeft=7\t")
-            << QVariantMap{{"Settings/PROCESS_TEXTBOX_1", "a,b.exe"},
-                           {"Settings/PROCESS_TEXTBOX_2", "x; y "},
-                           {"Settings/PROCESS_TEXTBOX_3", "AB?\\"},
-                           {"Settings/PROCESS_TEXTBOX_4", "@5"},
-                           {"Settings/PROCESS_TEXTBOX_5", QVariant()}, // not a text
-                           {"Settings/PROCESS_TEXTBOX_6", QVariant()}, // keys differ by case
-                           {"Settings/MainLeft", "7"}}
+            << QStringList{"PROCESS_TEXTBOX_1=a,b.exe",
+                           "PROCESS_TEXTBOX_2=x; y ",
+                           "PROCESS_TEXTBOX_3=AB?\\",
+                           "PROCESS_TEXTBOX_4=@5",
+                           "PROCESS_TEXTBOX_5",
+                           "PROCESS_TEXTBOX_6",
+                           "MainLeft=7"}
             << false;
         QTest::newRow("byte order mark, escaped key, section given twice")
-            << QByteArray(
-                   "\xef\xbb\xbf[Settings]\nENABLE%5FPW_7=1\nMainLeft=1\n[Other]\nMainLeft=3\n"
-                   "[Settings]\nMainLeft=2\n")
-            << QVariantMap{{"Settings/ENABLE_PW_7", "1"}, {"Settings/MainLeft", "2"}} << false;
+            << QByteArray("\xef\xbb\xbf[Settings]\nENABLE%5FPW_7=1\nMainLeft=1\n[Other]\n"
+                          "MainLeft=3\n[Settings]\nMainLeft=2\n")
+            << QStringList{"ENABLE_PW_7=1", "MainLeft=2"} << false;
         QTest::newRow("no such group yet, no last line break")
-            << QByteArray("[General]\nMainLeft=9") << QVariantMap{{"Settings/MainLeft", QVariant()}}
-            << false;
+            << QByteArray("[General]\nMainLeft=9") << QStringList{"MainLeft"} << false;
         // QSettings reads the quoted text on to the end of the file, as one value.
         QTest::newRow("damaged: stray quote")
             << QByteArray("[Settings]\nPROCESS_TEXTBOX_1=\"my tool.exe\nPROCESS_TEXTBOX_2=two.exe\n"
                           "ENABLE_PW_7=1\n[Other]\nx=1\n")
-            << QVariantMap{{"Settings/PROCESS_TEXTBOX_1", "my tool.exe"},
-                           {"Settings/PROCESS_TEXTBOX_2", "two.exe"},
-                           {"Settings/ENABLE_PW_7", "1"},
-                           {"Other/x", "1"}}
+            << QStringList{"PROCESS_TEXTBOX_1=my tool.exe", "PROCESS_TEXTBOX_2=two.exe",
+                           "ENABLE_PW_7=1", "Other/x=1"}
             << true;
         std::mt19937 random(1);
         QByteArray noise(1 << 20, Qt::Uninitialized);
         for (char &byte : noise)
             byte = static_cast<char>(random());
-        QTest::newRow("damaged: random bytes") << noise << QVariantMap() << true;
+        QTest::newRow("damaged: random bytes") << noise << QStringList() << true;
     }
 
     void filesMeanTheSameHereAndToQSettings()
     {
         QFETCH(QByteArray, file);
-        QFETCH(QVariantMap, reads);
+        QFETCH(QStringList, reads);
         QFETCH(bool, damaged);
         QTemporaryDir dir;
         const QString path = dir.filePath("ZEL-VANTO.ini");
         writeBytes(path, file);
         writeBytes(path + ".damaged", "an older copy");
-        // Of a damaged file, only what could be read is carried; a BOM before a group is a
-        // FormatError to QSettings.
-        QVariantMap expected = reads;
+        // Of a damaged file, only what could be read is carried; to QSettings, a BOM before a
+        // group is a FormatError.
+        QVariantMap texts; // what this back end reads, by "Section/key"
+        for (const QString &read : reads)
+            texts.insert((read.contains('/') ? "" : "Settings/") + read.section('=', 0, 0),
+                         read.contains('=') ? QVariant(read.section('=', 1)) : QVariant());
+        QVariantMap expected = texts;
         const QSettings::Status status = damaged ? QSettings::NoError : qtRead(path, expected);
         std::vector<StoredValue> copies; // each text read, written again under a key of its own
-        for (auto read = reads.cbegin(); read != reads.cend(); ++read) {
-            if (!damaged && expected.value(read.key()).typeId() != QMetaType::QStringList)
-                QCOMPARE(expected.value(read.key()), read.value()); // as QSettings reads it
-            if (read->isValid()) {
+        for (auto text = texts.cbegin(); text != texts.cend(); ++text) {
+            if (!damaged && expected.value(text.key()).typeId() != QMetaType::QStringList)
+                QCOMPARE(expected.value(text.key()), text.value()); // as QSettings reads it
+            if (text->isValid()) {
                 copies.push_back(
-                    {"Copy_" + std::to_string(copies.size()), read->toString().toStdString()});
-                expected.insert(QString::fromStdString("Settings/" + copies.back().key), *read);
+                    {"Copy_" + std::to_string(copies.size()), text->toString().toStdString()});
+                expected.insert(QString::fromStdString("Settings/" + copies.back().key), *text);
             }
         }
         expected.insert("Settings/MainHeight", "8");
 
         const QString reports = reportsOf([&] {
             IniSettingsBackend backend(path.toStdString());
-            for (auto read = reads.cbegin(); read != reads.cend(); ++read)
-                QCOMPARE(valueOf(backend, read.key()), read.value());
+            for (auto text = texts.cbegin(); text != texts.cend(); ++text)
+                QCOMPARE(valueOf(backend, text.key()), text.value());
             QVERIFY(backend.write("Settings", copies));
             QVERIFY(backend.write("Settings", {{"MainHeight", "8"}}));
         });
@@ -208,7 +199,7 @@ private slots:
 
         QVariantMap after;
         QCOMPARE(qtRead(path, after), status);
-        if (damaged && reads.isEmpty()) { // of the noise, only what was written is checked
+        if (reads.isEmpty()) { // of the noise, only what was written is checked
             const QVariantMap written = expected;
             expected = after;
             expected.insert(written);
@@ -327,19 +318,19 @@ private slots:
     void locationFollowsTheXdgRules_data()
     {
         QTest::addColumn<QString>("xdgConfigHome"); // "@" stands for a private folder
-        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("folder");        // in the private folder
         QTest::newRow("absolute, folders made") << "@/config"
-                                                << "@/config/ZEL-VANTO/ZEL-VANTO.ini";
+                                                << "config/ZEL-VANTO";
         QTest::newRow("relative: ignored") << "relative-config"
-                                           << "@/home/.config/ZEL-VANTO/ZEL-VANTO.ini";
+                                           << "home/.config/ZEL-VANTO";
         QTest::newRow("empty: ignored") << ""
-                                        << "@/home/.config/ZEL-VANTO/ZEL-VANTO.ini";
+                                        << "home/.config/ZEL-VANTO";
     }
 
     void locationFollowsTheXdgRules()
     {
         QFETCH(QString, xdgConfigHome);
-        QFETCH(QString, location);
+        QFETCH(QString, folder);
         QTemporaryDir dir;
         const QByteArray oldXdg = qgetenv("XDG_CONFIG_HOME");
         const QByteArray oldHome = qgetenv("HOME");
@@ -348,8 +339,7 @@ private slots:
         const auto backend = platform::openUserSettings("ZEL-VANTO");
         qputenv("XDG_CONFIG_HOME", oldXdg);
         qputenv("HOME", oldHome);
-
-        location.replace("@", dir.path());
+        const QString location = dir.filePath(folder + "/ZEL-VANTO.ini");
         QCOMPARE(QString::fromStdString(backend->location()), location);
         QVERIFY(backend->write("Settings", {{"MainLeft", "1"}}));
         QVERIFY(QFile::exists(location) && !QFile::exists("relative-config"));
