@@ -108,7 +108,6 @@ private slots:
         const auto stop = qScopeGuard([&] { QProcess::execute(script, {"stop", dir.path()}); });
         QFile file(dir.filePath("display"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-
         // The back end, like the test's own connection, connects to the server named by DISPLAY.
         const QByteArray ownDisplay = qgetenv("DISPLAY");
         qputenv("DISPLAY", file.readAll().trimmed());
@@ -125,7 +124,9 @@ private slots:
             xcb_map_window(c, window);
             return window;
         };
-        const auto children = [c, root] {
+        // The root's children, bottom first, are the stacking order. Asking for them is a round
+        // trip: the server has done everything asked before.
+        const auto stacking = [c, root] {
             const std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
                 xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr), &std::free);
             const xcb_window_t *first = xcb_query_tree_children(tree.get());
@@ -135,13 +136,10 @@ private slots:
         const xcb_window_t upper = create(root);
         // Focus on a subwindow counts for its top-level window.
         xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, create(lower), XCB_CURRENT_TIME);
-        // The root's children, bottom first, are the stacking order. Asking for them is a round
-        // trip: the server has done everything asked before.
-        QVERIFY((children() == std::vector{lower, upper}));
+        QVERIFY((stacking() == std::vector{lower, upper}));
         QCOMPARE(zorder->foregroundWindow(), platform::WindowId{lower});
-
         zorder->setTopmost(lower);
-        QVERIFY((children() == std::vector{upper, lower}));
+        QVERIFY((stacking() == std::vector{upper, lower}));
     }
 };
 
