@@ -24,10 +24,10 @@ struct Ticking
     explicit Ticking(const std::string &procRoot = "/proc")
         : query([this] { return now; }, procRoot)
     {}
-    bool tick(const QString &name)
+    bool tick(const std::string &name)
     {
         now += 1s;
-        return query.isRunning(name.toStdString());
+        return query.isRunning(name);
     }
     LinuxProcessQuery::Clock::time_point now{};
     LinuxProcessQuery query;
@@ -89,24 +89,24 @@ private slots:
         QFETCH(QStringList, notFound);
         Ticking probe;
         for (const QString &name : found)
-            QVERIFY2(!probe.tick(name), qPrintable(name + " runs before the test"));
+            QVERIFY2(!probe.tick(name.toStdString()), qPrintable(name + " runs before the test"));
         auto first = std::make_unique<NamedProcess>(imageName);
         QVERIFY(first->isStarted());
         for (const QString &name : found)
-            QVERIFY2(probe.tick(name), qPrintable(name));
+            QVERIFY2(probe.tick(name.toStdString()), qPrintable(name));
 
         // A true answer is re-checked against the process that gave it: no listing while that
         // one runs, however many others of the name start or end.
         const QString asked = found.first();
         const std::size_t scans = probe.query.scanCount();
         NamedProcess twin(imageName);
-        QVERIFY(probe.tick(asked));
+        QVERIFY(probe.tick(asked.toStdString()));
         QCOMPARE(probe.query.scanCount(), scans);
         first.reset(); // a scan finds the twin, which the next tick re-checks
-        QVERIFY(probe.tick(asked) && probe.tick(asked));
+        QVERIFY(probe.tick(asked.toStdString()) && probe.tick(asked.toStdString()));
         QCOMPARE(probe.query.scanCount(), scans + 1);
         for (const QString &name : notFound) // a false answer always lists
-            QVERIFY2(!probe.tick(name), qPrintable(name));
+            QVERIFY2(!probe.tick(name.toStdString()), qPrintable(name));
         QCOMPARE(probe.query.scanCount(), scans + 1 + notFound.size());
     }
 
@@ -174,40 +174,58 @@ private slots:
         QCOMPARE(query.scanCount(), std::size_t(2));
     }
 
-    void recheckSeesPidReuseAndRenames_data()
+    void oneProcessInAProcOfTheTestsOwn_data()
     {
-        // One process, pid 4242, in a /proc of the test's own; then what that pid shows at the
-        // next tick.
-        QTest::addColumn<QString>("asked");
+        // Pid 4242 as the first tick finds it and as the next one does.
+        QTest::addColumn<QByteArray>("asked");
         QTest::addColumn<QByteArrayList>("before"); // stat, cmdline
+        QTest::addColumn<bool>("found");
         QTest::addColumn<QByteArrayList>("after");
         QTest::addColumn<bool>("running");
         QTest::addColumn<int>("scans");
-        const QByteArrayList tool{statLine("zvfake-tool", 1000), "/opt/zvfake-tool"};
-        QTest::newRow("same process") << "zvfake-tool" << tool << tool << true << 1;
-        // Only a scan may say whether a newcomer under the same pid counts.
-        QTest::newRow("pid reused, same name")
-            << "zvfake-tool" << tool << QByteArrayList{statLine("zvfake-tool", 2000), tool[1]}
-            << true << 2;
-        QTest::newRow("pid reused, other name")
-            << "zvfake-tool" << tool << QByteArrayList{statLine("zvfake-other", 2000), tool[1]}
-            << false << 2;
-        QTest::newRow("renamed itself")
-            << "zvfake-tool" << tool << QByteArrayList{statLine("zvfake-other", 1000), tool[1]}
-            << false << 2;
+        const auto tool = [](const QByteArray &name, qulonglong startTime = 1000) {
+            return QByteArrayList{statLine(name, startTime), "/opt/zvfake-tool"};
+        };
+        // Names compare without regard to case: simple Unicode case folding where both are
+        // UTF-8 (no "ß" to "SS"), ASCII letters alone where one is not.
+        struct Names
+        {
+            const char *tag;
+            QByteArray name, asked;
+            bool same;
+        };
+        for (const Names &c : {Names{"ASCII case", "Notepad.EXE", "notepad.exe", true},
+                               Names{"shorter", "notepad.exe", "notepad.ex", false},
+                               Names{"no full folding", "straße.exe", "STRASSE.EXE", false},
+                               Names{"Greek", "σίγμα", "ΣΊΓΜΑ", true},
+                               Names{"not UTF-8, equal", "a\xff", "A\xff", true},
+                               Names{"not UTF-8, different", "a\xfe", "a\xff", false}}) {
+            QTest::newRow(c.tag) << c.asked << tool(c.name) << c.same << tool(c.name) << c.same
+                                 << (c.same ? 1 : 2);
+        }
+        // The re-check of a true answer: only a scan may say whether a newcomer under the same
+        // pid counts.
+        QTest::newRow("same process") << QByteArray("zvfake-tool") << tool("zvfake-tool") << true
+                                      << tool("zvfake-tool") << true << 1;
+        QTest::newRow("pid reused, same name") << QByteArray("zvfake-tool") << tool("zvfake-tool")
+                                               << true << tool("zvfake-tool", 2000) << true << 2;
+        QTest::newRow("pid reused, other name") << QByteArray("zvfake-tool") << tool("zvfake-tool")
+                                                << true << tool("zvfake-other", 2000) << false << 2;
+        QTest::newRow("renamed itself") << QByteArray("zvfake-tool") << tool("zvfake-tool") << true
+                                        << tool("zvfake-other") << false << 2;
         // Over 15 bytes the name comes from argv[0], which the re-check reads again.
         const char longArgs[] = "/opt/zvfake-long-tool-name.exe\0--quiet"; // NUL after each
         const QByteArrayList cut{statLine("zvfake-long-too", 1000), {longArgs, sizeof longArgs}};
         QTest::newRow("long name, same process")
-            << "ZVFAKE-LONG-TOOL-NAME.EXE" << cut << cut << true << 1;
+            << QByteArray("ZVFAKE-LONG-TOOL-NAME.EXE") << cut << true << cut << true << 1;
         QTest::newRow("long name, ran another program")
-            << "zvfake-long-tool-name.exe" << cut
+            << QByteArray("zvfake-long-tool-name.exe") << cut << true
             << QByteArrayList{cut[0], "/opt/zvfake-long-tool-other"} << false << 2;
     }
 
-    void recheckSeesPidReuseAndRenames()
+    void oneProcessInAProcOfTheTestsOwn()
     {
-        QFETCH(QString, asked);
+        QFETCH(QByteArray, asked);
         QFETCH(QByteArrayList, before);
         QFETCH(QByteArrayList, after);
         QTemporaryDir proc;
@@ -221,38 +239,14 @@ private slots:
         };
         Ticking probe(proc.path().toStdString());
         show(before);
-        QVERIFY(probe.tick(asked));
+        QTEST(probe.tick(asked.toStdString()), "found");
         show(after);
-        QTEST(probe.tick(asked), "running");
+        QTEST(probe.tick(asked.toStdString()), "running");
         QTEST(int(probe.query.scanCount()), "scans");
         // A name no slot asks for any more is forgotten.
         probe.now += LinuxProcessQuery::kForgetAfter;
         QVERIFY(!probe.tick("zvfake-unasked"));
         QCOMPARE(probe.query.rememberedCount(), std::size_t(0));
-    }
-
-    void imageNameComparison_data()
-    {
-        QTest::addColumn<QByteArray>("a");
-        QTest::addColumn<QByteArray>("b");
-        QTest::addColumn<bool>("same");
-        QTest::newRow("ASCII case")
-            << QByteArray("Notepad.EXE") << QByteArray("notepad.exe") << true;
-        QTest::newRow("different")
-            << QByteArray("notepad.exe") << QByteArray("notepad.ex") << false;
-        QTest::newRow("Unicode case")
-            << QByteArray("straße.exe") << QByteArray("STRASSE.EXE") << false;
-        QTest::newRow("Greek") << QByteArray("σίγμα") << QByteArray("ΣΊΓΜΑ") << true;
-        QTest::newRow("invalid UTF-8 equal") << QByteArray("a\xff") << QByteArray("A\xff") << true;
-        QTest::newRow("invalid UTF-8 differs")
-            << QByteArray("a\xfe") << QByteArray("a\xff") << false;
-    }
-
-    void imageNameComparison()
-    {
-        QFETCH(QByteArray, a);
-        QFETCH(QByteArray, b);
-        QTEST(platform::sameImageName(a.toStdString(), b.toStdString()), "same");
     }
 };
 
