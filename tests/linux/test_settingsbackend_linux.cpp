@@ -267,18 +267,19 @@ private slots:
         QTest::addColumn<QString>("report");    // empty: none
         const QString ini = "printf '[Settings]\\nMainLeft=1\\n' >";
         // A /dev/null of its own, never the real one.
-        QTest::newRow("link to a device node") << "mknod null c 1 3 && ln -s null ZEL-VANTO.ini"
-                                               << "null" << QVariant() << "is a link to a device";
-        QTest::newRow("named pipe") << "mkfifo ZEL-VANTO.ini"
-                                    << "ZEL-VANTO.ini" << QVariant() << "is a named pipe";
-        QTest::newRow("folder") << "mkdir ZEL-VANTO.ini"
-                                << "ZEL-VANTO.ini" << QVariant() << "is a folder";
+        QTest::newRow("link to a device node")
+            << "mknod null c 1 3 && ln -s null ZEL-VANTO.ini" << QString("null") << QVariant()
+            << "is a link to a device";
+        QTest::newRow("named pipe") << "mkfifo ZEL-VANTO.ini" << QString("ZEL-VANTO.ini")
+                                    << QVariant() << "is a named pipe";
+        QTest::newRow("folder") << "mkdir ZEL-VANTO.ini" << QString("ZEL-VANTO.ini") << QVariant()
+                                << "is a folder";
         QTest::newRow("lock is a named pipe")
-            << ini + " ZEL-VANTO.ini && mkfifo ZEL-VANTO.ini.lock"
-            << "ZEL-VANTO.ini.lock" << QVariant("1") << "cannot be written";
+            << ini + " ZEL-VANTO.ini && mkfifo ZEL-VANTO.ini.lock" << QString("ZEL-VANTO.ini.lock")
+            << QVariant("1") << "cannot be written";
         QTest::newRow("link to a regular file")
-            << ini + " target.ini && ln -s target.ini ZEL-VANTO.ini"
-            << "ZEL-VANTO.ini" << QVariant("1") << "";
+            << ini + " target.ini && ln -s target.ini ZEL-VANTO.ini" << QString("ZEL-VANTO.ini")
+            << QVariant("1") << "";
     }
 
     void whatIsNotARegularFileIsLeftAlone()
@@ -319,12 +320,10 @@ private slots:
     {
         QTest::addColumn<QString>("xdgConfigHome"); // "@" stands for a private folder
         QTest::addColumn<QString>("folder");        // in the private folder
-        QTest::newRow("absolute, folders made") << "@/config"
-                                                << "config/ZEL-VANTO";
-        QTest::newRow("relative: ignored") << "relative-config"
-                                           << "home/.config/ZEL-VANTO";
-        QTest::newRow("empty: ignored") << ""
-                                        << "home/.config/ZEL-VANTO";
+        QTest::newRow("absolute, folders made") << "@/config" << QString("config/ZEL-VANTO");
+        QTest::newRow("relative: ignored")
+            << "relative-config" << QString("home/.config/ZEL-VANTO");
+        QTest::newRow("empty: ignored") << "" << QString("home/.config/ZEL-VANTO");
     }
 
     void locationFollowsTheXdgRules()

@@ -108,6 +108,7 @@ private slots:
         const auto stop = qScopeGuard([&] { QProcess::execute(script, {"stop", dir.path()}); });
         QFile file(dir.filePath("display"));
         QVERIFY(file.open(QIODevice::ReadOnly));
+
         // The back end, like the test's own connection, connects to the server named by DISPLAY.
         const QByteArray ownDisplay = qgetenv("DISPLAY");
         qputenv("DISPLAY", file.readAll().trimmed());
@@ -124,9 +125,7 @@ private slots:
             xcb_map_window(c, window);
             return window;
         };
-        // The root's children, bottom first, are the stacking order. Asking for them is a round
-        // trip: the server has done everything asked before.
-        const auto stacking = [c, root] {
+        const auto children = [c, root] {
             const std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
                 xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr), &std::free);
             const xcb_window_t *first = xcb_query_tree_children(tree.get());
@@ -136,10 +135,13 @@ private slots:
         const xcb_window_t upper = create(root);
         // Focus on a subwindow counts for its top-level window.
         xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, create(lower), XCB_CURRENT_TIME);
-        QVERIFY((stacking() == std::vector{lower, upper}));
+        // The root's children, bottom first, are the stacking order. Asking for them is a round
+        // trip: the server has done everything asked before.
+        QVERIFY((children() == std::vector{lower, upper}));
         QCOMPARE(zorder->foregroundWindow(), platform::WindowId{lower});
+
         zorder->setTopmost(lower);
-        QVERIFY((stacking() == std::vector{upper, lower}));
+        QVERIFY((children() == std::vector{upper, lower}));
     }
 };
 
