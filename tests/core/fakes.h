@@ -1,21 +1,37 @@
 #pragma once
 
+#include "layout.h"
 #include "processquery.h"
 #include "settingsbackend.h"
 #include "views.h"
 #include "zel_vanto_settings.h"
 
-#include <array>
 #include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Plain fakes of everything the core drives. Each records what it is asked to do, in order, into
 // one shared log, so that a test can read back a whole sequence.
 using Log = std::vector<std::string>;
+
+// A control or timer that logs under its name: "PROCESS_TEXTBOX_2 show".
+struct Named
+{
+    Named(Log &shared, std::string named) : log(shared), name(std::move(named)) {}
+    Log &log;
+    std::string name;
+    void note(const std::string &what) { log.push_back(name + " " + what); }
+    // Sets one of the fake's fields, and logs what that did.
+    template <typename T> void set(T &field, const T &value, const std::string &what)
+    {
+        field = value;
+        note(what);
+    }
+};
 
 // An in-memory store: reads and writes are logged as "read KEY" and "write K1=V1 K2=V2".
 struct FakeBackend final : platform::SettingsBackend
@@ -42,49 +58,43 @@ struct FakeQuery final : platform::ProcessQuery
     int questions = 0;
 };
 
-// Logs "clear N" and "set N".
-struct FakeZOrder final : platform::ZOrder
+// Logs "zorder clear N" and "zorder set N".
+struct FakeZOrder final : platform::ZOrder, Named
 {
-    explicit FakeZOrder(Log &shared) : log(shared) {}
+    explicit FakeZOrder(Log &shared) : Named(shared, "zorder") {}
     platform::WindowId foregroundWindow() override { return foreground; }
-    void clearTopmost(platform::WindowId w) override
-    {
-        log.push_back("clear " + std::to_string(w));
-    }
-    void setTopmost(platform::WindowId w) override { log.push_back("set " + std::to_string(w)); }
-
-    Log &log;
+    void clearTopmost(platform::WindowId w) override { note("clear " + std::to_string(w)); }
+    void setTopmost(platform::WindowId w) override { note("set " + std::to_string(w)); }
     platform::WindowId foreground = 0;
 };
 
-struct FakeTimer final : Timer
+struct FakeTimer final : Timer, Named
 {
-    FakeTimer(Log &shared, std::string named) : log(shared), name(std::move(named)) {}
-    void setInterval(int ms) override;
-    void start() override;
-    void startAfter(int firstTickMs) override;
-    void stop() override;
+    using Named::Named;
+    void setInterval(int ms) override { note("interval " + std::to_string(ms)); }
+    void start() override { set(running, true, "start"); }
+    void startAfter(int ms) override { set(running, true, "start after " + std::to_string(ms)); }
+    void stop() override { set(running, false, "stop"); }
     bool isRunning() const override { return running; }
-
-    Log &log;
-    std::string name;
-    int interval = 0;
     bool running = false;
 };
 
-struct FakeNameBox final : NameBox
+struct FakeNameBox final : NameBox, Named
 {
-    FakeNameBox(Log &shared, std::string named) : log(shared), name(std::move(named)) {}
+    using Named::Named;
     std::string text() const override { return content; }
-    void setText(const std::string &text) override;
-    void setBackground(Rgb colour) override;
+    void setText(const std::string &text) override { set(content, text, "text '" + text + "'"); }
+    void setBackground(Rgb c) override
+    {
+        set(background, std::optional(c),
+            "colour " + std::to_string(c.red) + "," + std::to_string(c.green) + "," +
+                std::to_string(c.blue));
+    }
     void setTextColour(Rgb colour) override { textColour = colour; }
-    void setVisible(bool visible) override;
+    void setVisible(bool shown) override { set(visible, shown, shown ? "show" : "hide"); }
     void setDescription(const std::string &text) override { description = text; }
     void setToolTip(const std::string &text) override { toolTip = text; }
 
-    Log &log;
-    std::string name;
     std::string content;
     std::optional<Rgb> background; // nullopt: the box's own
     std::optional<Rgb> textColour;
@@ -93,84 +103,98 @@ struct FakeNameBox final : NameBox
     std::string toolTip;
 };
 
-struct FakeCheckBox final : CheckBox
+struct FakeCheckBox final : CheckBox, Named
 {
     FakeCheckBox(Log &shared, std::string named, int value)
-        : log(shared), name(std::move(named)), v(value)
+        : Named(shared, std::move(named)), v(value)
     {}
     int value() const override { return v; }
-    void setValue(int value) override;
-
-    Log &log;
-    std::string name;
+    void setValue(int value) override { set(v, value, "value " + std::to_string(value)); }
     int v;
 };
 
-// Both views share their place: "place X,Y WxH", with a corner and size the test may move.
-struct FakePlace
+// What both windows share: their place, logged as "place X,Y WxH", the screens and the focus.
+template <typename View> struct FakeWindow : View
 {
-    void place(Log &log, PixelPoint corner, PixelSize size);
-    void focus(Log &log, std::string_view control);
-    PixelPoint corner;
-    PixelSize size;
-    std::vector<PixelRect> screens{{0, 0, 1280, 1024}};
-    bool known = true;
-    std::string focused;
-};
-
-// The settings window: `whileOpen` runs as the user would act on the shown window.
-struct FakeSettingsView final : SettingsView
-{
-    explicit FakeSettingsView(Log &log);
+    explicit FakeWindow(Log &shared) : log(shared) {}
     int dpi() const override { return 96; }
-    std::vector<PixelRect> screens() const override { return where.screens; }
-    void place(PixelPoint corner, PixelSize size) override { where.place(log, corner, size); }
-    PixelPoint outerCorner() const override { return where.corner; }
-    PixelSize clientSize() const override { return where.size; }
-    bool knowsPlace() const override { return where.known; }
-    void focus(std::string_view control) override { where.focus(log, control); }
-    std::string focused() const override { return where.focused; }
-    CheckBox &enableBox(int n) override { return *boxes.at(static_cast<std::size_t>(n - 1)); }
-    CheckBox &alwaysOnTopBox() override { return *onTop; }
-    void setCreatorCaption(std::string_view caption) override { creator = caption; }
-    void runModal(ZEL_VANTO_SETTINGS &window) override;
-    void closeWindow() override;
+    std::vector<PixelRect> screens() const override { return screenAreas; }
+    void place(PixelPoint at, PixelSize client) override
+    {
+        corner = at;
+        size = client;
+        log.push_back("place " + std::to_string(at.x) + "," + std::to_string(at.y) + " " +
+                      std::to_string(client.width) + "x" + std::to_string(client.height));
+    }
+    PixelPoint outerCorner() const override { return corner; }
+    PixelSize clientSize() const override { return size; }
+    bool knowsPlace() const override { return known; }
+    void focus(std::string_view control) override
+    {
+        hasFocus = control;
+        log.push_back("focus " + hasFocus);
+    }
+    std::string focused() const override { return hasFocus; }
 
     Log &log;
-    FakePlace where;
-    std::array<std::unique_ptr<FakeCheckBox>, 10> boxes;
-    std::unique_ptr<FakeCheckBox> onTop;
-    std::string creator;
-    ZEL_VANTO_SETTINGS *shown = nullptr;
-    std::function<void(FakeSettingsView &, ZEL_VANTO_SETTINGS &)> whileOpen;
+    PixelPoint corner;
+    PixelSize size;
+    std::vector<PixelRect> screenAreas{{0, 0, 1280, 1024}};
+    bool known = true;
+    std::string hasFocus;
 };
 
-struct FakeMainView final : MainView
+// What the user does while the settings window is open.
+struct FakeSettingsView;
+using WhileOpen = std::function<void(FakeSettingsView &, ZEL_VANTO_SETTINGS &)>;
+
+struct FakeSettingsView final : FakeWindow<SettingsView>
 {
-    explicit FakeMainView(Log &log);
-    int dpi() const override { return 96; }
-    std::vector<PixelRect> screens() const override { return where.screens; }
-    void place(PixelPoint corner, PixelSize size) override { where.place(log, corner, size); }
-    PixelPoint outerCorner() const override { return where.corner; }
-    PixelSize clientSize() const override { return where.size; }
-    bool knowsPlace() const override { return where.known; }
-    void focus(std::string_view control) override { where.focus(log, control); }
-    std::string focused() const override { return where.focused; }
-    NameBox &box(int n) override { return *boxes.at(static_cast<std::size_t>(n - 1)); }
-    Timer &slotTimer(int n) override { return *timers.at(static_cast<std::size_t>(n - 1)); }
+    FakeSettingsView(Log &shared, WhileOpen user);
+    CheckBox &enableBox(int n) override { return boxes.at(static_cast<std::size_t>(n - 1)); }
+    CheckBox &alwaysOnTopBox() override { return onTop; }
+    void setCreatorCaption(std::string_view caption) override { creator = caption; }
+    void runModal(ZEL_VANTO_SETTINGS &window) override
+    {
+        log.push_back("settings shown");
+        shown = &window;
+        whileOpen(*this, window);
+        closeWindow(); // a window still open is closed with its close control
+    }
+    void closeWindow() override
+    {
+        if (shown) {
+            std::exchange(shown, nullptr)->Form_Unload();
+            log.push_back("settings closed");
+        }
+    }
+
+    std::vector<FakeCheckBox> boxes; // at their design values
+    FakeCheckBox onTop{log, std::string(layout::settingsWindow::alwaysOnTopBox().name),
+                       layout::settingsWindow::kAlwaysOnTopDesignValue};
+    std::string creator{layout::settingsWindow::creator().caption};
+    ZEL_VANTO_SETTINGS *shown = nullptr;
+    WhileOpen whileOpen;
+};
+
+struct FakeMainView final : FakeWindow<MainView>
+{
+    explicit FakeMainView(Log &shared);
+    NameBox &box(int n) override { return boxes.at(static_cast<std::size_t>(n - 1)); }
+    Timer &slotTimer(int n) override { return timers.at(static_cast<std::size_t>(n - 1)); }
     Timer &keeperTimer() override { return keeper; }
     Timer &nameSaveTimer() override { return nameSave; }
     platform::WindowId windowId() override { return 7; }
     Rgb windowTextColour() const override { return textColour; }
-    std::unique_ptr<SettingsView> createSettingsView() override;
+    std::unique_ptr<SettingsView> createSettingsView() override
+    {
+        return std::make_unique<FakeSettingsView>(log, settingsWhileOpen);
+    }
 
-    Log &log;
-    FakePlace where;
-    std::array<std::unique_ptr<FakeNameBox>, 10> boxes;
-    std::array<std::unique_ptr<FakeTimer>, 10> timers;
-    FakeTimer keeper;
-    FakeTimer nameSave;
+    std::vector<FakeNameBox> boxes; // 1-5 shown, as designed
+    std::vector<FakeTimer> timers;
+    FakeTimer keeper{log, "AlwaysOnTopTimer"};
+    FakeTimer nameSave{log, "NameSaveTimer"};
     Rgb textColour{0, 0, 0};
-    // What the next settings window does while it is open.
-    std::function<void(FakeSettingsView &, ZEL_VANTO_SETTINGS &)> settingsWhileOpen;
+    WhileOpen settingsWhileOpen = [](auto &, auto &) {}; // for the next settings window
 };

@@ -40,20 +40,21 @@ struct Core
         log.clear();
     }
 
-    // The log from here on.
-    Log since(std::size_t mark) const
+    // What `act` leaves in the log.
+    template <typename Act> Log during(Act act)
     {
-        return Log(log.begin() + static_cast<long>(mark), log.end());
+        const auto mark = static_cast<long>(log.size());
+        act();
+        return Log(log.begin() + mark, log.end());
     }
 
     // Which slots run and show, one character per slot ("1111100000").
     std::string enabledSlots() const
     {
         std::string flags;
-        for (int n = 0; n < 10; ++n) {
-            const auto i = static_cast<std::size_t>(n);
-            EXPECT_EQ(view.timers[i]->running, view.boxes[i]->visible) << "slot " << n + 1;
-            flags += view.timers[i]->running ? '1' : '0';
+        for (std::size_t i = 0; i < 10; ++i) {
+            EXPECT_EQ(view.timers[i].running, view.boxes[i].visible) << "slot " << i + 1;
+            flags += view.timers[i].running ? '1' : '0';
         }
         return flags;
     }

@@ -12,27 +12,22 @@ TEST(TopmostKeeper, DemotesTheForegroundWindowThenRaisesTheMainWindow)
         Log calls;
     };
     const Case cases[] = {
-        {99, {"clear 99", "set 7"}},
-        {0, {"set 7"}}, // no window in the foreground: the main window still goes up
-        {7, {}},        // the main window has the foreground: nothing is called
+        {99, {"zorder clear 99", "zorder set 7"}},
+        {0, {"zorder set 7"}}, // no window in the foreground: the main window still goes up
+        {7, {}},               // the main window has the foreground: nothing is called
     };
     for (const Case &c : cases) {
         Core core;
         core.main.Form_Load();
         core.zorder.foreground = c.foreground;
-        const std::size_t mark = core.log.size();
-        core.main.AlwaysOnTopTimer_Timer();
-        EXPECT_EQ(core.since(mark), c.calls) << "foreground " << c.foreground;
+        EXPECT_EQ(core.during([&] { core.main.AlwaysOnTopTimer_Timer(); }), c.calls)
+            << "foreground " << c.foreground;
     }
-}
-
-TEST(TopmostKeeper, StoppingRevertsNothing)
-{
+    // Stopping reverts nothing.
     Core core({{"AlwaysOnTopTimer_TICKBOX", "1"}});
     core.main.Form_Load();
-    const std::size_t mark = core.log.size();
-    core.main.keeper().disableKeeper();
-    EXPECT_THAT(core.since(mark), ElementsAre("AlwaysOnTopTimer stop"));
+    EXPECT_THAT(core.during([&] { core.main.keeper().disableKeeper(); }),
+                ElementsAre("AlwaysOnTopTimer stop"));
 }
 
 TEST(WatcherSlot, DisabledSlotKeepsItsColourUntilItsNextTickAfterEnabling)
@@ -44,17 +39,17 @@ TEST(WatcherSlot, DisabledSlotKeepsItsColourUntilItsNextTickAfterEnabling)
     WatcherSlots &slots = core.main.watcherSlots();
     EXPECT_EQ(slots.slot(1).state(), SlotState::Running);
 
-    const std::size_t mark = core.log.size();
-    slots.disable(1);
-    core.query->running.clear(); // ended while the slot was off
-    slots.enable(1);
-    EXPECT_THAT(core.since(mark),
+    EXPECT_THAT(core.during([&] {
+        slots.disable(1);
+        core.query->running.clear(); // ended while the slot was off
+        slots.enable(1);
+    }),
                 ElementsAre("PROCESS_WATCHER_TIMER_1 stop", "PROCESS_TEXTBOX_1 hide",
                             "PROCESS_WATCHER_TIMER_1 start after 1000", "PROCESS_TEXTBOX_1 show"));
     EXPECT_EQ(slots.slot(1).state(), SlotState::Running);
     core.main.PROCESS_WATCHER_TIMER_Timer(1);
     EXPECT_EQ(slots.slot(1).state(), SlotState::NotRunning);
-    EXPECT_EQ(core.view.boxes[0]->background, (Rgb{255, 0, 0}));
+    EXPECT_EQ(core.view.boxes[0].background, (Rgb{255, 0, 0}));
 }
 
 TEST(WatcherSlot, SlotSwitchedOnWhileOthersRunJoinsTheirPhase)
@@ -76,9 +71,8 @@ TEST(WatcherSlot, SlotSwitchedOnWhileOthersRunJoinsTheirPhase)
         core.now += milliseconds(1000);
         core.main.PROCESS_WATCHER_TIMER_Timer(1);
         core.now += milliseconds(c.sinceLastTickMs);
-        const std::size_t mark = core.log.size();
-        core.main.watcherSlots().enable(7);
-        EXPECT_THAT(core.since(mark), ElementsAre(c.started, "PROCESS_TEXTBOX_7 show"));
+        EXPECT_THAT(core.during([&] { core.main.watcherSlots().enable(7); }),
+                    ElementsAre(c.started, "PROCESS_TEXTBOX_7 show"));
     }
     // Alone, a slot starts its own second.
     Core alone({{"ENABLE_PW_1", "0"},
@@ -87,8 +81,6 @@ TEST(WatcherSlot, SlotSwitchedOnWhileOthersRunJoinsTheirPhase)
                 {"ENABLE_PW_4", "0"},
                 {"ENABLE_PW_5", "0"}});
     alone.main.Form_Load();
-    const std::size_t mark = alone.log.size();
-    alone.main.watcherSlots().enable(7);
-    EXPECT_THAT(alone.since(mark),
+    EXPECT_THAT(alone.during([&] { alone.main.watcherSlots().enable(7); }),
                 ElementsAre("PROCESS_WATCHER_TIMER_7 start", "PROCESS_TEXTBOX_7 show"));
 }

@@ -4,9 +4,6 @@
 #include <QtGui>
 #include <QtTest>
 #include <csignal>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
 
 // The real program in a real window under openbox: started as its own process against a private
 // store, driven with xdotool and wmctrl, read back from screenshot pixels, and ended every way
@@ -20,18 +17,14 @@ static QString runTool(const QString &program, const QStringList &arguments)
 }
 
 // The running program, with its window once found on the display. QProcess's destructor ends a
-// program that a failed check left running.
+// program that a failed check left running. The store is the one TestStore points the
+// environment at.
 struct Program
 {
-    explicit Program(const TestStore &store, QProcessEnvironment env = systemEnvironment())
+    explicit Program(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), store.configDir());
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(ZV_PROGRAM_PATH), {});
-    }
-    static QProcessEnvironment systemEnvironment()
-    {
-        return QProcessEnvironment::systemEnvironment();
     }
 
     // Waits until the main window is mapped and framed by the window manager; false after 20 s.
@@ -90,7 +83,6 @@ struct Program
             process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit;
         return exited ? process.exitCode() : -1;
     }
-    void signal(int number) { ::kill(static_cast<pid_t>(process.processId()), number); }
 
     QProcess process;
     QString window;
@@ -112,241 +104,182 @@ class TestProgramX11 : public QObject
     Q_OBJECT
 
 private slots:
-    void firstRunShowsFiveRedBoxesInTheDefaultPlace();
-    void typedNamesSurviveEveryEnd_data();
-    void typedNamesSurviveEveryEnd();
-    void typedNamesSurviveTheDisplayGoing();
-    void movedResizedOrMaximisedWindowComesBackWithoutDrift();
-    void windowStoredOutOfReachIsBroughtBack_data();
-    void windowStoredOutOfReachIsBroughtBack();
-    void storeThatIsNoFileIsLeftAloneAndTheProgramRuns_data();
-    void storeThatIsNoFileIsLeftAloneAndTheProgramRuns();
-    void withoutADisplayTheProgramSaysSoInOneLine_data();
-    void withoutADisplayTheProgramSaysSoInOneLine();
-};
-
-void TestProgramX11::firstRunShowsFiveRedBoxesInTheDefaultPlace()
-{
-    TestStore store;
-    // In a Wayland session with an X11 display, X11 it is: only there does a window know its place.
-    QProcessEnvironment env = Program::systemEnvironment();
-    env.remove("QT_QPA_PLATFORM");
-    env.insert("WAYLAND_DISPLAY", "wayland-zv-test");
-    env.insert("XDG_SESSION_TYPE", "wayland");
-    Program program(store, env);
-    QVERIFY(program.waitForWindow());
-
-    // 1000 twips = 67 pixels; a 1575 x 3870 twip client area = 105 x 258 pixels.
-    QCOMPARE(program.place(), QRect(67, 67, 105, 258));
-    const QString state = runTool("xprop", {"-id", program.window, "_NET_WM_STATE"});
-    QVERIFY2(state.contains("_NET_WM_STATE_SKIP_TASKBAR"), qPrintable(state));
-
-    for (int n = 1; n <= 5; ++n)
-        QTRY_COMPARE_WITH_TIMEOUT(program.boxColor(n), QColor(Qt::red), 3000);
-    for (int n = 6; n <= 10; ++n) // blank: the window's own background
-        QVERIFY(!QList<QColor>({Qt::red, Qt::green}).contains(program.boxColor(n)));
-    // The title strip: green text on black.
-    const QImage title = program.shot();
-    QCOMPARE(title.pixelColor(1, 1), QColor(Qt::black));
-    bool greenText = false;
-    for (int x = 0; x < title.width() && !greenText; ++x)
-        greenText = title.pixelColor(x, 8) == QColor(Qt::green);
-    QVERIFY(greenText);
-
-    QCOMPARE(program.close(), 0);
-    // Placed by a real window manager but untouched: the defaults go back unrounded.
-    QCOMPARE(storedGeometry(store), QStringList({"1000", "1000", "1695", "4230"}));
-}
-
-void TestProgramX11::typedNamesSurviveEveryEnd_data()
-{
-    QTest::addColumn<QList<int>>("ends"); // none: closed; SIGKILL: after typing pauses
-    QTest::addColumn<int>("gapMs");
-    QTest::addColumn<int>("exitCode");
-    QTest::newRow("closed") << QList<int>{} << 0 << 0;
-    QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << 0 << 0;
-    QTest::newRow("SIGINT") << QList<int>{SIGINT} << 0 << 0;
-    // As systemd ends a service with SendSIGHUP=yes: the second must not cut the save short.
-    QTest::newRow("SIGTERM, SIGHUP") << QList<int>{SIGTERM, SIGHUP} << 0 << 0;
-    QTest::newRow("SIGHUP, SIGTERM 15 ms later") << QList<int>{SIGHUP, SIGTERM} << 15 << 0;
-    QTest::newRow("killed") << QList<int>{SIGKILL} << 0 << -1;
-}
-
-void TestProgramX11::typedNamesSurviveEveryEnd()
-{
-    QFETCH(QList<int>, ends);
-    QFETCH(int, gapMs);
-    QFETCH(int, exitCode);
-    TestStore store;
-    // Slot 1 disabled: the focus starts in box 2, the first visible one.
-    store.writeIni("[Settings]\nENABLE_PW_1=0\nPROCESS_TEXTBOX_1=hidden.exe\n");
-    NamedProcess watched(QStringLiteral("zvmain-typed"));
-    Program program(store);
-    QVERIFY(program.waitForWindow());
-    QTRY_COMPARE_WITH_TIMEOUT(program.boxColor(2), QColor(Qt::red), 3000);
-
-    runTool("xdotool", {"type", "--delay", "5", "zvmain-typed"}); // no click first
-    QTRY_COMPARE_WITH_TIMEOUT(program.boxColor(2), QColor(Qt::green), 3000);
-    watched.stop();
-    QTRY_COMPARE_WITH_TIMEOUT(program.boxColor(2), QColor(Qt::red), 3000);
-
-    if (ends == QList<int>{SIGKILL}) {
-        // Nothing runs at a kill: what typing saved when it paused is what there is.
-        QTRY_COMPARE_WITH_TIMEOUT(stored(store, "PROCESS_TEXTBOX_2"), "zvmain-typed", 5000);
-    }
-    for (int number : ends) {
-        program.signal(number);
-        QThread::msleep(static_cast<unsigned long>(gapMs));
-    }
-    QCOMPARE(ends.isEmpty() ? program.close() : program.exitCode(), exitCode);
-    QCOMPARE(stored(store, "PROCESS_TEXTBOX_1"), QStringLiteral("hidden.exe"));
-    QCOMPARE(stored(store, "PROCESS_TEXTBOX_2"), QStringLiteral("zvmain-typed"));
-}
-
-void TestProgramX11::typedNamesSurviveTheDisplayGoing()
-{
-    // A display of its own, to be stopped under the program, as at a logout without a session
-    // manager.
-    QTemporaryDir dir;
-    const QString script = QFINDTESTDATA("x11-session.sh");
-    QCOMPARE(QProcess::execute(script, {"start", dir.path()}), 0);
-    const auto stop = qScopeGuard([&] { QProcess::execute(script, {"stop", dir.path()}); });
-    QFile file(dir.filePath("display"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray ownDisplay = qgetenv("DISPLAY");
-    qputenv("DISPLAY", file.readAll().trimmed()); // for the program and the tools
-    const auto restore = qScopeGuard([&] { qputenv("DISPLAY", ownDisplay); });
-
-    TestStore store;
-    Program program(store);
-    QVERIFY(program.waitForWindow());
-    runTool("xdotool", {"type", "--delay", "5", "zvdisplay-gone"});
-    QTRY_COMPARE_WITH_TIMEOUT(stored(store, "PROCESS_TEXTBOX_1"), "zvdisplay-gone", 5000);
-    QProcess::execute(script, {"stop", dir.path()});
-    QVERIFY(program.process.waitForFinished(20000));
-    QCOMPARE(stored(store, "PROCESS_TEXTBOX_1"), QStringLiteral("zvdisplay-gone"));
-}
-
-void TestProgramX11::movedResizedOrMaximisedWindowComesBackWithoutDrift()
-{
-    TestStore store;
-    Program first(store);
-    QVERIFY(first.waitForWindow());
-    runTool("xdotool", {"windowsize", "--sync", first.window, "140", "300", //
-                        "windowmove", "--sync", first.window, "300", "200"});
-    QTRY_COMPARE(first.clientRect().size(), QSize(140, 300));
-    QCOMPARE(first.close(), 0);
-    const QStringList moved = storedGeometry(store);
-    // The outer size is the client size plus the design's frame allowances (120 x 360 twips):
-    // 140 * 15 + 120 and 300 * 15 + 360.
-    QCOMPARE(moved.mid(2), QStringList({"2220", "4860"}));
-
-    const QPoint corner = QPoint(moved[0].toInt(), moved[1].toInt()) / 15;
-    for (int run = 0; run < 6; ++run) {
-        Program program(store);
+    void firstRunShowsFiveRedBoxesInTheDefaultPlace()
+    {
+        TestStore store;
+        // In a Wayland session with an X11 display, X11 it is: only there does a window know
+        // its place.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("QT_QPA_PLATFORM");
+        env.insert("WAYLAND_DISPLAY", "wayland-zv-test");
+        env.insert("XDG_SESSION_TYPE", "wayland");
+        Program program(env);
         QVERIFY(program.waitForWindow());
-        QCOMPARE(program.place(), QRect(corner, QSize(140, 300)));
-        if (run == 5) {
-            // Maximised (openbox offers it on tool windows too): its normal place is kept.
-            runTool("wmctrl",
-                    {"-i", "-r", program.window, "-b", "add,maximized_vert,maximized_horz"});
-            QTRY_VERIFY(program.clientRect().width() > 400);
-        }
+
+        // 1000 twips = 67 pixels; a 1575 x 3870 twip client area = 105 x 258 pixels.
+        QCOMPARE(program.place(), QRect(67, 67, 105, 258));
+        const QString state = runTool("xprop", {"-id", program.window, "_NET_WM_STATE"});
+        QVERIFY2(state.contains("_NET_WM_STATE_SKIP_TASKBAR"), qPrintable(state));
+        for (int n = 1; n <= 5; ++n)
+            QTRY_COMPARE_WITH_TIMEOUT(program.boxColor(n), QColor(Qt::red), 3000);
+        for (int n = 6; n <= 10; ++n) // blank: the window's own background
+            QVERIFY(!QList<QColor>({Qt::red, Qt::green}).contains(program.boxColor(n)));
+        // The title strip: green text on black.
+        const QImage title = program.shot();
+        QCOMPARE(title.pixelColor(1, 1), QColor(Qt::black));
+        bool greenText = false;
+        for (int x = 0; x < title.width() && !greenText; ++x)
+            greenText = title.pixelColor(x, 8) == QColor(Qt::green);
+        QVERIFY(greenText);
+
         QCOMPARE(program.close(), 0);
-        QCOMPARE(storedGeometry(store), moved);
+        // Placed by a real window manager but untouched: the defaults go back unrounded.
+        QCOMPARE(storedGeometry(store), QStringList({"1000", "1000", "1695", "4230"}));
     }
-}
 
-void TestProgramX11::windowStoredOutOfReachIsBroughtBack_data()
-{
-    QTest::addColumn<QByteArray>("stored"); // twips
-    QTest::addColumn<QRect>("place");       // pixels
-    QTest::newRow("far up left") << QByteArray("MainLeft=-300000\nMainTop=-300000")
-                                 << QRect(0, 0, 105, 258);
-    QTest::newRow("partly shown") << QByteArray("MainLeft=-600\nMainTop=1500")
-                                  << QRect(-40, 100, 105, 258);
-    QTest::newRow("title strip above the screen")
-        << QByteArray("MainTop=-3500") << QRect(67, 0, 105, 258);
-    QTest::newRow("no size") << QByteArray("MainWidth=0\nMainHeight=-5") << QRect(67, 67, 105, 258);
-}
-
-void TestProgramX11::windowStoredOutOfReachIsBroughtBack()
-{
-    QFETCH(QByteArray, stored);
-    QFETCH(QRect, place);
-    TestStore store;
-    store.writeIni("[Settings]\n" + stored + "\n");
-    Program program(store);
-    QVERIFY(program.waitForWindow());
-    QCOMPARE(program.place(), place);
-    QCOMPARE(program.close(), 0);
-}
-
-void TestProgramX11::storeThatIsNoFileIsLeftAloneAndTheProgramRuns_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("FIFO") << "fifo";
-    QTest::newRow("FIFO lock") << "fifo-lock";
-    QTest::newRow("link to a device") << "device";
-}
-
-void TestProgramX11::storeThatIsNoFileIsLeftAloneAndTheProgramRuns()
-{
-    QFETCH(QString, kind);
-    TestStore store;
-    store.writeIni("[Settings]\nPROCESS_TEXTBOX_1=kept.exe\n");
-    QString node = store.iniPath();
-    if (kind == "fifo-lock") {
-        node += ".lock";
-    } else {
-        QFile::remove(node);
+    void typedNamesSurviveEveryEnd_data()
+    {
+        QTest::addColumn<QList<int>>("ends"); // none: closed; SIGKILL: after typing pauses
+        QTest::addColumn<int>("gapMs");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("closed") << QList<int>{} << 0 << 0;
+        QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << 0 << 0;
+        QTest::newRow("SIGINT") << QList<int>{SIGINT} << 0 << 0;
+        // As systemd ends a service with SendSIGHUP=yes: the second must not cut the save short.
+        QTest::newRow("SIGTERM, SIGHUP") << QList<int>{SIGTERM, SIGHUP} << 0 << 0;
+        QTest::newRow("SIGHUP, SIGTERM 15 ms later") << QList<int>{SIGHUP, SIGTERM} << 15 << 0;
+        QTest::newRow("killed") << QList<int>{SIGKILL} << 0 << -1;
     }
-    if (kind == "device") {
-        if (::geteuid() != 0)
-            QSKIP("making a device node needs root");
-        // A clone of /dev/null of the test's own, never the real one.
-        node = store.configDir() + "/null";
-        QVERIFY(::mknod(qPrintable(node), S_IFCHR | 0666, makedev(1, 3)) == 0);
-        QVERIFY(QFile::link(node, store.iniPath()));
-    } else {
-        QVERIFY(::mkfifo(qPrintable(node), 0600) == 0);
+
+    void typedNamesSurviveEveryEnd()
+    {
+        QFETCH(QList<int>, ends);
+        QFETCH(int, gapMs);
+        TestStore store;
+        // Slot 1 disabled: the focus starts in box 2, the first visible one.
+        store.writeIni("[Settings]\nENABLE_PW_1=0\nPROCESS_TEXTBOX_1=hidden.exe\n");
+        NamedProcess watched(QStringLiteral("zvmain-typed"));
+        Program program;
+        QVERIFY(program.waitForWindow());
+        QTRY_COMPARE_WITH_TIMEOUT(program.boxColor(2), QColor(Qt::red), 3000);
+        runTool("xdotool", {"type", "--delay", "5", "zvmain-typed"}); // no click first
+        QTRY_COMPARE_WITH_TIMEOUT(program.boxColor(2), QColor(Qt::green), 3000);
+        watched.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(program.boxColor(2), QColor(Qt::red), 3000);
+
+        if (ends == QList<int>{SIGKILL}) {
+            // Nothing runs at a kill: what typing saved when it paused is what there is.
+            QTRY_COMPARE_WITH_TIMEOUT(stored(store, "PROCESS_TEXTBOX_2"), "zvmain-typed", 5000);
+        }
+        for (int number : ends) {
+            ::kill(static_cast<pid_t>(program.process.processId()), number);
+            QThread::msleep(static_cast<unsigned long>(gapMs));
+        }
+        QTEST(ends.isEmpty() ? program.close() : program.exitCode(), "exitCode");
+        QCOMPARE(stored(store, "PROCESS_TEXTBOX_1"), QStringLiteral("hidden.exe"));
+        QCOMPARE(stored(store, "PROCESS_TEXTBOX_2"), QStringLiteral("zvmain-typed"));
     }
-    Program program(store);
-    program.process.setProcessChannelMode(QProcess::SeparateChannels);
-    QVERIFY(program.waitForWindow());
-    runTool("xdotool", {"type", "--delay", "5", "zvnot-a-file"});
-    QCOMPARE(program.close(), 0);
-    struct stat info = {};
-    QVERIFY(::lstat(qPrintable(node), &info) == 0);
-    QVERIFY(kind == "device" ? S_ISCHR(info.st_mode) : S_ISFIFO(info.st_mode));
-    const QString errors = QString::fromLocal8Bit(program.process.readAllStandardError());
-    QCOMPARE(errors.count("ZEL-VANTO: "), 1);
-}
 
-void TestProgramX11::withoutADisplayTheProgramSaysSoInOneLine_data()
-{
-    QTest::addColumn<QString>("wayland");
-    QTest::newRow("no display") << QString();
-    QTest::newRow("Wayland without its plugin") << "wayland-zv-test";
-}
+    void typedNamesSurviveTheDisplayGoing()
+    {
+        // A display of its own, to be stopped under the program, as at a logout without a
+        // session manager.
+        QTemporaryDir dir;
+        const QString script = QFINDTESTDATA("x11-session.sh");
+        QCOMPARE(QProcess::execute(script, {"start", dir.path()}), 0);
+        const auto stop = qScopeGuard([&] { QProcess::execute(script, {"stop", dir.path()}); });
+        QFile file(dir.filePath("display"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray ownDisplay = qgetenv("DISPLAY");
+        qputenv("DISPLAY", file.readAll().trimmed()); // for the program and the tools
+        const auto restore = qScopeGuard([&] { qputenv("DISPLAY", ownDisplay); });
 
-void TestProgramX11::withoutADisplayTheProgramSaysSoInOneLine()
-{
-    QFETCH(QString, wayland);
-    TestStore store;
-    QProcessEnvironment env = Program::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    if (!wayland.isEmpty())
-        env.insert("WAYLAND_DISPLAY", wayland);
-    Program program(store, env);
-    program.process.setProcessChannelMode(QProcess::SeparateChannels);
-    QCOMPARE(program.exitCode(), 1); // no abort
-    const QString message =
-        QString::fromLocal8Bit(program.process.readAllStandardError()).trimmed();
-    QVERIFY2(message.contains("xvfb-run") && !message.contains('\n'), qPrintable(message));
-    QCOMPARE(message.contains("qt6-wayland"), !wayland.isEmpty());
-}
+        TestStore store;
+        Program program;
+        QVERIFY(program.waitForWindow());
+        runTool("xdotool", {"type", "--delay", "5", "zvdisplay-gone"});
+        QTRY_COMPARE_WITH_TIMEOUT(stored(store, "PROCESS_TEXTBOX_1"), "zvdisplay-gone", 5000);
+        QProcess::execute(script, {"stop", dir.path()});
+        QVERIFY(program.process.waitForFinished(20000));
+        QCOMPARE(stored(store, "PROCESS_TEXTBOX_1"), QStringLiteral("zvdisplay-gone"));
+    }
+
+    void movedResizedOrMaximisedWindowComesBackWithoutDrift()
+    {
+        TestStore store;
+        Program first;
+        QVERIFY(first.waitForWindow());
+        runTool("xdotool", {"windowsize", "--sync", first.window, "140", "300", //
+                            "windowmove", "--sync", first.window, "300", "200"});
+        QTRY_COMPARE(first.clientRect().size(), QSize(140, 300));
+        QCOMPARE(first.close(), 0);
+        const QStringList moved = storedGeometry(store);
+        // The outer size is the client size plus the design's frame allowances (120 x 360
+        // twips): 140 * 15 + 120 and 300 * 15 + 360.
+        QCOMPARE(moved.mid(2), QStringList({"2220", "4860"}));
+
+        const QPoint corner = QPoint(moved[0].toInt(), moved[1].toInt()) / 15;
+        for (int run = 0; run < 6; ++run) {
+            Program program;
+            QVERIFY(program.waitForWindow());
+            QCOMPARE(program.place(), QRect(corner, QSize(140, 300)));
+            if (run == 5) {
+                // Maximised (openbox offers it on tool windows too): its normal place is kept.
+                runTool("wmctrl",
+                        {"-i", "-r", program.window, "-b", "add,maximized_vert,maximized_horz"});
+                QTRY_VERIFY(program.clientRect().width() > 400);
+            }
+            QCOMPARE(program.close(), 0);
+            QCOMPARE(storedGeometry(store), moved);
+        }
+    }
+
+    void windowStoredOutOfReachIsBroughtBack_data()
+    {
+        // The core's load table has every rescue; here the real screens and frames.
+        QTest::addColumn<QByteArray>("stored"); // twips
+        QTest::addColumn<QRect>("place");       // pixels
+        QTest::newRow("far up left")
+            << QByteArray("MainLeft=-300000\nMainTop=-300000") << QRect(0, 0, 105, 258);
+        QTest::newRow("partly shown, left where it is")
+            << QByteArray("MainLeft=-600\nMainTop=1500") << QRect(-40, 100, 105, 258);
+    }
+
+    void windowStoredOutOfReachIsBroughtBack()
+    {
+        QFETCH(QByteArray, stored);
+        TestStore store;
+        store.writeIni("[Settings]\n" + stored + "\n");
+        Program program;
+        QVERIFY(program.waitForWindow());
+        QTEST(program.place(), "place");
+        QCOMPARE(program.close(), 0);
+    }
+
+    void withoutADisplayTheProgramSaysSoInOneLine_data()
+    {
+        QTest::addColumn<QString>("wayland");
+        QTest::newRow("no display") << QString();
+        QTest::newRow("Wayland without its plugin") << "wayland-zv-test";
+    }
+
+    void withoutADisplayTheProgramSaysSoInOneLine()
+    {
+        QFETCH(QString, wayland);
+        TestStore store;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        if (!wayland.isEmpty())
+            env.insert("WAYLAND_DISPLAY", wayland);
+        Program program(env);
+        QCOMPARE(program.exitCode(), 1); // no abort
+        const QString message =
+            QString::fromLocal8Bit(program.process.readAllStandardError()).trimmed();
+        QVERIFY2(message.contains("xvfb-run") && !message.contains('\n'), qPrintable(message));
+        QCOMPARE(message.contains("qt6-wayland"), !wayland.isEmpty());
+    }
+};
 
 QTEST_MAIN(TestProgramX11)
 #include "test_program_x11.moc"

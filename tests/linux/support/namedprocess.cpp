@@ -4,11 +4,11 @@
 
 NamedProcess::NamedProcess(const QString &imageName)
 {
-    m_path = m_dir.filePath(imageName);
-    if (!QFile::copy(QStringLiteral("/bin/sleep"), m_path))
+    const QString path = m_dir.filePath(imageName);
+    if (!QFile::copy(QStringLiteral("/bin/sleep"), path))
         return;
-    QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ExeOwner);
-    m_process.start(m_path, {QStringLiteral("600")});
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+    m_process.start(path, {QStringLiteral("600")});
     m_process.waitForStarted(5000);
 }
 

@@ -13,13 +13,10 @@ public:
     ~NamedProcess();
 
     bool isStarted() const { return m_process.state() == QProcess::Running; }
-    qint64 pid() const { return m_process.processId(); }
-    QString path() const { return m_path; }
     // Ends the process and waits until it has been reaped.
     void stop();
 
 private:
     QTemporaryDir m_dir;
-    QString m_path;
     QProcess m_process;
 };

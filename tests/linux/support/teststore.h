@@ -12,7 +12,6 @@ public:
     TestStore();
     ~TestStore();
 
-    QString configDir() const { return m_dir.path(); }
     QString iniPath() const;
     // Writes the INI file as a user or another program would, replacing what is there.
     void writeIni(const QByteArray &content) const;
