@@ -13,7 +13,7 @@ build_packages=(
 )
 test_packages=(
     xvfb xauth openbox xdotool wmctrl x11-utils
-    libgtest-dev
+    libgtest-dev qt6-base-private-dev
     clang-format shellcheck
     g++-mingw-w64-x86-64 wine64 wine
     lintian appstream desktop-file-utils man-db # checks of the .deb (scripts/test-package.sh)

@@ -2,6 +2,7 @@
 #include "processprobe.h"
 #include "qtmainwindow.h"
 #include "qtsettingswindow.h"
+#include "session.h"
 #include "settingsbackend.h"
 #include "settingsstore.h"
 #include "teststore.h"
@@ -9,6 +10,7 @@
 #include "zorder.h"
 
 #include <QAccessible>
+#include <QtGui/private/qguiapplication_p.h>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -44,6 +46,7 @@ struct Program
     {
         files.writeIni(ini);
         main.bind(behaviour);
+        platform::onSessionSave(&main, [this] { behaviour.saveState(); });
         behaviour.Form_Load();
         main.show();
         main.activateWindow();
@@ -182,6 +185,19 @@ private slots:
         // In the foreground, the other window loses its mark at the keeper's next tick.
         QProcess::execute("wmctrl", {"-i", "-a", id});
         QTRY_VERIFY_WITH_TIMEOUT(!markedAbove(), 3000);
+    }
+
+    void sessionSaveRequestKeepsEverythingAndTheProgramGoesOn()
+    {
+        Program program;
+        program.box(1)->setText(QStringLiteral("zvsession.exe"));
+        // As the session manager asks at a logout, which may yet be cancelled.
+        QGuiApplicationPrivate::instance()->commitData();
+        QVERIFY(program.files.readIni().contains("\nPROCESS_TEXTBOX_1=zvsession.exe\n"));
+        QVERIFY(program.main.isVisible());
+        program.box(1)->setText(QStringLiteral("zvlater.exe"));
+        QVERIFY(program.main.close());
+        QVERIFY(program.files.readIni().contains("\nPROCESS_TEXTBOX_1=zvlater.exe\n"));
     }
 
     void boxesSayTheirStateAndStayReadableUnderADarkTheme()
