@@ -1,47 +1,95 @@
 #include "windowtest.h"
 
-#include "settingsbackend_win.h"
 #include "wintext.h"
 
 #include <gtest/gtest.h>
-#include <ostream>
 #include <random>
 
 namespace {
 
 constexpr wchar_t kTestsKey[] = L"Software\\ZEL-VANTO-tests";
-Script *g_script = nullptr;
+
+// The steps that runDuring() runs; a thread timer's callback has nothing else to reach them by.
+std::deque<Step> g_steps;
+ULONGLONG g_deadline = 0;
+bool g_stepRunning = false;
+
+void CALLBACK runStep(HWND, UINT, UINT_PTR, DWORD)
+{
+    // A step may run a message loop of its own: no step starts while another runs.
+    if (g_stepRunning || g_steps.empty())
+        return;
+    if (GetTickCount64() > g_deadline && g_steps.size() > 1) {
+        ADD_FAILURE() << "the step " << g_steps.size() << " from the end never held";
+        g_steps.erase(g_steps.begin(), g_steps.end() - 1);
+    }
+    g_stepRunning = true;
+    if (g_steps.front()())
+        g_steps.pop_front();
+    g_stepRunning = false;
+}
 
 } // namespace
 
-TestKey::TestKey(std::wstring path) : m_path(std::move(path))
+TestKey::TestKey(std::wstring keyPath) : path(std::move(keyPath))
 {
-    if (m_path.empty())
-        m_path = kTestsKey + (L'\\' + std::to_wstring(std::random_device()()));
+    if (path.empty())
+        path = kTestsKey + (L'\\' + std::to_wstring(std::random_device()()));
 }
 
 TestKey::~TestKey()
 {
-    RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, m_path.c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey); // once no other run's key is left in it
 }
 
-SettingsStore::Opener TestKey::opener() const
+std::unique_ptr<platform::SettingsBackend> TestKey::backend() const
 {
-    return [path = m_path](std::string_view) {
-        return platform::openRegistrySettings(HKEY_CURRENT_USER, path);
-    };
+    return platform::openRegistrySettings(HKEY_CURRENT_USER, path);
 }
 
-void TestKey::seed(const std::string &key, const std::string &text) const
+void TestKey::seed(const std::vector<platform::StoredValue> &values) const
 {
-    ASSERT_TRUE(opener()({})->write(SettingsStore::kSection, {{key, text}}));
+    ASSERT_TRUE(backend()->write(SettingsStore::kSection, values));
 }
 
 std::optional<std::string> TestKey::stored(const std::string &key) const
 {
-    return opener()({})->read(SettingsStore::kSection, key);
+    return backend()->read(SettingsStore::kSection, key);
+}
+
+Child::Child(std::wstring commandLine, DWORD flags)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    EXPECT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                               nullptr, &startup, &info));
+}
+
+Child::~Child()
+{
+    end();
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+void Child::end() const
+{
+    TerminateProcess(info.hProcess, 0);
+    WaitForSingleObject(info.hProcess, 10000);
+}
+
+std::wstring ownPath()
+{
+    wchar_t path[MAX_PATH];
+    return {path, GetModuleFileNameW(nullptr, path, MAX_PATH)};
+}
+
+std::string ownImageName()
+{
+    const std::wstring path = ownPath();
+    return platform::toUtf8(path.substr(path.rfind(L'\\') + 1));
 }
 
 bool pumpUntil(const std::function<bool()> &done)
@@ -61,17 +109,18 @@ bool pumpUntil(const std::function<bool()> &done)
     }
 }
 
-RECT placeOf(HWND control)
+Place placeOf(HWND window)
 {
     RECT place{};
-    GetWindowRect(control, &place);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT *>(&place), 2);
-    return place;
+    GetWindowRect(window, &place);
+    // A top-level window without an owner has no parent: its place stays on the screen.
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT *>(&place), 2);
+    return {place.left, place.top, place.right, place.bottom};
 }
 
-Rgb pixel(HWND window, POINT point)
+Rgb pixel(HWND window, POINT point, bool repaint)
 {
-    if (window)
+    if (window && repaint)
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     HDC dc = GetDC(window);
     const COLORREF colour = GetPixel(dc, point.x, point.y);
@@ -81,81 +130,19 @@ Rgb pixel(HWND window, POINT point)
 
 bool rowHas(HWND window, int y, int left, int right, Rgb colour)
 {
-    pixel(window, {left, y}); // painted afresh once
-    HDC dc = GetDC(window);
-    int x = left;
-    while (x < right && GetPixel(dc, x, y) != RGB(colour.red, colour.green, colour.blue))
-        ++x;
-    ReleaseDC(window, dc);
-    return x < right;
-}
-
-std::wstring windowText(HWND window)
-{
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-std::string ownImageName()
-{
-    wchar_t path[MAX_PATH];
-    const std::wstring full(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    return platform::toUtf8(full.substr(full.rfind(L'\\') + 1));
-}
-
-bool operator==(const RECT &a, const RECT &b)
-{
-    return EqualRect(&a, &b) != 0;
-}
-
-void PrintTo(const RECT &rect, std::ostream *out)
-{
-    *out << '{' << rect.left << ',' << rect.top << ' ' << rect.right - rect.left << 'x'
-         << rect.bottom - rect.top << '}';
-}
-
-Script::Script(std::deque<Step> steps)
-    : m_steps(std::move(steps)), m_deadline(GetTickCount64() + 15000),
-      m_timer(SetTimer(nullptr, 0, 20, &Script::onTimer))
-{
-    g_script = this;
-}
-
-Script::~Script()
-{
-    KillTimer(nullptr, m_timer);
-    g_script = nullptr;
-}
-
-void CALLBACK Script::onTimer(HWND, UINT, UINT_PTR, DWORD)
-{
-    // A step may run a message loop of its own: no step starts while another runs.
-    Script *script = g_script;
-    if (!script || script->m_running || script->finished())
-        return;
-    if (GetTickCount64() > script->m_deadline && script->m_steps.size() > 1) {
-        ADD_FAILURE() << "the script's step " << script->m_steps.size()
-                      << " from the end never held";
-        script->m_steps.erase(script->m_steps.begin(), script->m_steps.end() - 1);
+    for (int x = left; x < right; ++x) {
+        if (pixel(window, {x, y}, x == left) == colour)
+            return true;
     }
-    script->m_running = true;
-    if (script->m_steps.front()())
-        script->m_steps.pop_front();
-    script->m_running = false;
+    return false;
 }
 
-void Program::start()
+bool runDuring(const std::function<void()> &open, std::deque<Step> steps)
 {
-    view.bind(main);
-    view.onUnloaded([this] { ++unloads; });
-    main.Form_Load();
-    view.show();
-}
-
-Rgb Program::boxColour(int n) const
-{
-    const RECT place = placeOf(box(n));
-    return pixel(hwnd(), {place.left + 4, place.top + 12});
+    g_steps = std::move(steps);
+    g_deadline = GetTickCount64() + 15000;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &runStep);
+    open();
+    KillTimer(nullptr, timer);
+    return g_steps.empty();
 }

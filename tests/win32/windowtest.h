@@ -1,87 +1,94 @@
 #pragma once
 
 #include "processprobe.h"
+#include "settingsbackend_win.h"
 #include "settingsstore.h"
 #include "win32mainwindow.h"
 #include "zel_vanto_main.h"
 
 #include <windows.h>
 
+#include <array>
 #include <deque>
 #include <functional>
-#include <iosfwd>
 #include <string>
 
-// What the window tests share: a private registry key as the store, the main window wired as the
-// program wires it, and ways to wait for and read what the windows show.
+// What the Win32 tests share: a private registry key, other processes, the main window wired as
+// the program wires it, and ways to wait for and read what the windows show.
 
-// A registry key for the store, removed afterwards: a fresh one under
-// HKCU\Software\ZEL-VANTO-tests, or the one `path` names.
-class TestKey
+// A registry key, removed afterwards: a fresh one under HKCU\Software\ZEL-VANTO-tests, or the one
+// `path` names.
+struct TestKey
 {
-public:
     explicit TestKey(std::wstring path = {});
     ~TestKey();
-    SettingsStore::Opener opener() const;
-    void seed(const std::string &key, const std::string &text) const;
-    std::optional<std::string> stored(const std::string &key) const; // in "Settings"
+    std::unique_ptr<platform::SettingsBackend> backend() const;
+    void seed(const std::vector<platform::StoredValue> &values) const; // in "Settings"
+    std::optional<std::string> stored(const std::string &key) const;
 
-private:
-    std::wstring m_path;
+    std::wstring path;
 };
+
+// Another process, ended (if it still runs) when this goes.
+struct Child
+{
+    explicit Child(std::wstring commandLine, DWORD flags = 0);
+    ~Child();
+    void end() const; // at once, and waits until it has ended
+
+    PROCESS_INFORMATION info{};
+};
+
+std::wstring ownPath();     // this test program's
+std::string ownImageName(); // its file name
 
 // Dispatches messages until `done` holds, for at most 10 s; whether it holds.
 bool pumpUntil(const std::function<bool()> &done);
-// A control's place in its parent's client area.
-RECT placeOf(HWND control);
-// The colour at `point` of the window's client area, painted afresh and read from the window's
-// own surface, so that windows above it do not matter; with no window, at `point` on the screen.
-Rgb pixel(HWND window, POINT point);
+
+// Left, top, right, bottom: a control's place in its parent's client area, or a top-level
+// window's on the screen.
+using Place = std::array<LONG, 4>;
+Place placeOf(HWND window);
+// The colour at `point` of the window's client area, read from the window's own surface (so that
+// windows above it do not matter) after painting it afresh; with no window, on the screen.
+Rgb pixel(HWND window, POINT point, bool repaint = true);
 // Whether row `y` of the window's client area shows `colour` anywhere from `left` to `right`.
 bool rowHas(HWND window, int y, int left, int right, Rgb colour);
-std::wstring windowText(HWND window);
-std::string ownImageName(); // this test program's
 
-bool operator==(const RECT &a, const RECT &b);
-void PrintTo(const RECT &rect, std::ostream *out);
+// Calls `open`, which runs a modal message loop (the settings window's), while a thread timer
+// runs `steps` one at a time inside that loop. A step returns false to be run again a little
+// later; after 15 s the test fails and the last step, which should end the loop, runs. Whether
+// every step ran.
+using Step = std::function<bool()>;
+bool runDuring(const std::function<void()> &open, std::deque<Step> steps);
 
-// Runs steps one at a time from a thread timer, inside whatever message loop runs meanwhile (the
-// settings window's modal loop). A step returns false to be run again a little later. After 15 s
-// the test fails and the last step, which should end that loop, runs.
-class Script
-{
-public:
-    using Step = std::function<bool()>;
-    explicit Script(std::deque<Step> steps);
-    ~Script();
-    bool finished() const { return m_steps.empty(); }
-
-private:
-    static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD);
-    std::deque<Step> m_steps;
-    ULONGLONG m_deadline;
-    UINT_PTR m_timer;
-    bool m_running = false;
-};
-
-// The main window as the program wires it (real WMI probe and z-order) over a private key. Seed
-// the key, then start().
+// The main window as the program wires it (real WMI probe and z-order) over a private key seeded
+// with `seeds`: loaded, then shown.
 struct Program
 {
     TestKey key;
-    SettingsStore store{key.opener()};
+    SettingsStore store{[this](std::string_view) { return key.backend(); }};
     ProcessProbe probe{platform::createProcessQuery()};
     std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder("");
     Win32MainWindow view;
     ZEL_VANTO_MAIN main{view, store, probe, *zorder};
-    int unloads = 0;
 
-    void start(); // the load, then the window shown
+    explicit Program(const std::vector<platform::StoredValue> &seeds = {})
+    {
+        key.seed(seeds);
+        view.bind(main);
+        main.Form_Load();
+        view.show();
+    }
     HWND hwnd() const { return view.hwnd(); }
     HWND box(int n) const { return GetDlgItem(hwnd(), Win32MainWindow::boxId(n)); }
+    HWND title() const { return GetDlgItem(hwnd(), Win32MainWindow::kTitleId); }
     void tick(int n) { SendMessageW(hwnd(), WM_TIMER, UINT_PTR(n), 0); } // as slot n's timer
     // The background that box n shows, left of its centred text.
-    Rgb boxColour(int n) const;
+    Rgb boxColour(int n) const
+    {
+        return pixel(hwnd(), {placeOf(box(n))[0] + 4, placeOf(box(n))[1] + 12});
+    }
 };
 
 constexpr Rgb kGreen{0, 255, 0};
