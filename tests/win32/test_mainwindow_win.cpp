@@ -1,7 +1,4 @@
 #include "windowtest.h"
-#include "wintext.h"
-
-#include <gtest/gtest.h>
 
 // The Win32 main window over the real WMI probe and a private registry key, driven through its
 // messages and read back from its controls and pixels. The sequences themselves are the core's,
@@ -13,11 +10,8 @@ TEST(MainWindow, LaysOutTheDesignAt96DpiAndAfterADpiChange)
     const HWND window = program.hwnd();
     ASSERT_EQ(GetDpiForWindow(window), 96u);
     // 1000 twips = 67 pixels; 1575 x 3870 twips of client area = 105 x 258 pixels.
-    RECT client{};
-    GetClientRect(window, &client);
-    EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(105L, 258L));
-    EXPECT_EQ(placeOf(window)[0], 67);
-    EXPECT_EQ(placeOf(window)[1], 67);
+    EXPECT_EQ(std::pair(placeOf(window)[0], placeOf(window)[1]), std::pair(67L, 67L));
+    EXPECT_EQ(program.view.clientSize(), (PixelSize{105, 258}));
     EXPECT_NE(GetClassLongPtrW(window, GCLP_HICONSM), 0); // the program's icon
     EXPECT_EQ(placeOf(program.title()), (Place{0, 0, 105, 17}));
     for (int n = 1; n <= 10; ++n) {
@@ -55,7 +49,7 @@ TEST(MainWindow, LaysOutTheDesignAt96DpiAndAfterADpiChange)
 TEST(MainWindow, TicksPaintTheBoxesPureGreenOrRed)
 {
     Program program(
-        {{"PROCESS_TEXTBOX_1", ownImageName()}, {"PROCESS_TEXTBOX_2", "zv-not-running.exe"}});
+        {{"PROCESS_TEXTBOX_1", "services.exe"}, {"PROCESS_TEXTBOX_2", "zv-not-running.exe"}});
     for (int n : {1, 2, 3})
         program.tick(n);
     EXPECT_EQ(program.boxColour(1), kGreen);
@@ -64,53 +58,37 @@ TEST(MainWindow, TicksPaintTheBoxesPureGreenOrRed)
 
     // A name typed into a box counts from its next tick; the real timers tick by themselves.
     SetWindowTextW(program.box(1), L"zv-not-running.exe");
-    SetWindowTextW(program.box(2), platform::toUtf16(ownImageName()).c_str());
+    SetWindowTextW(program.box(2), L"services.exe");
     EXPECT_TRUE(
         pumpUntil([&] { return program.boxColour(1) == kRed && program.boxColour(2) == kGreen; }));
 }
 
-TEST(MainWindow, RestoresAndSavesItsNormalPlaceAndNamesVerbatim)
+TEST(MainWindow, RestoresItsPlaceAndSavesWhatItShowsAtThePauseAndAtSessionEnd)
 {
     // WQL that would match every process, quotes, non-ASCII, an unpaired surrogate, 100,000
     // characters.
-    const std::vector<std::string> names = {"x' OR Name<>'", "\"quoted\" C:\\path",
-                                            platform::toUtf8(L"lone \xd800 surrogate"),
-                                            "\u00e9\u4e2d" + std::string(100'000, 'z')};
+    const std::vector<platform::StoredValue> names = {
+        {"PROCESS_TEXTBOX_7", "x' OR Name<>'"},
+        {"PROCESS_TEXTBOX_8", "\"quoted\" C:\\path"},
+        {"PROCESS_TEXTBOX_9", platform::toUtf8(L"lone \xd800 surrogate")},
+        {"PROCESS_TEXTBOX_10", "\u00e9\u4e2d" + std::string(100'000, 'z')}};
     // 200 and 100 pixels; 140 x 300 pixels of client area with the design's frame allowances.
     std::vector<platform::StoredValue> seeds = {
         {"MainLeft", "3000"}, {"MainTop", "1500"}, {"MainWidth", "2220"}, {"MainHeight", "4860"}};
-    for (std::size_t i = 0; i < names.size(); ++i)
-        seeds.push_back({"PROCESS_TEXTBOX_" + std::to_string(i + 7), names[i]});
+    seeds.insert(seeds.end(), names.begin(), names.end());
     Program program(seeds);
     EXPECT_EQ(program.view.outerCorner(), (PixelPoint{200, 100}));
     EXPECT_EQ(program.view.clientSize(), (PixelSize{140, 300}));
+    SetWindowTextW(program.box(1), L"paused.exe"); // an edit, as typing makes
+    EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_1"), std::nullopt);
+    EXPECT_TRUE(pumpUntil([&] { return program.key.stored("PROCESS_TEXTBOX_1") == "paused.exe"; }));
 
-    // Moved, resized and typed into, the window saves what it shows, names as they are.
+    // Moved and resized, then maximised: the window keeps its normal place and size.
     const Place outer = placeOf(program.hwnd());
     SetWindowPos(program.hwnd(), nullptr, 300, 200, outer[2] - outer[0] + 20,
                  outer[3] - outer[1] + 40, SWP_NOZORDER);
-    SetWindowTextW(program.box(1), L"typed.exe");
-    // Maximised, it still stores its normal place and size.
     ShowWindow(program.hwnd(), SW_MAXIMIZE);
-    SendMessageW(program.hwnd(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.key.stored("MainLeft"), "4500");
-    EXPECT_EQ(program.key.stored("MainTop"), "3000");
-    // The client area grew by 20 x 40 pixels: 300 x 600 twips.
-    EXPECT_EQ(program.key.stored("MainWidth"), "2520");
-    EXPECT_EQ(program.key.stored("MainHeight"), "5460");
-    EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_1"), "typed.exe");
-    for (std::size_t i = 0; i < names.size(); ++i)
-        EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_" + std::to_string(i + 7)), names[i]);
-}
-
-TEST(MainWindow, SavesTypedNamesAtThePauseAndAtTheEndOfTheSession)
-{
-    Program program;
-    SetWindowTextW(program.box(3), L"paused.exe"); // an edit, as typing makes
-    EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_3"), std::nullopt);
-    EXPECT_TRUE(pumpUntil([&] { return program.key.stored("PROCESS_TEXTBOX_3") == "paused.exe"; }));
-
-    // Asked whether the session may end, the window saves; another program may cancel the end.
+    // Asked whether the session may end, it saves; another program may yet cancel the end.
     SetWindowTextW(program.box(2), L"asked.exe");
     EXPECT_EQ(SendMessageW(program.hwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
     EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_2"), "asked.exe");
@@ -119,4 +97,10 @@ TEST(MainWindow, SavesTypedNamesAtThePauseAndAtTheEndOfTheSession)
     EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_2"), "asked.exe");
     SendMessageW(program.hwnd(), WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_2"), "ended.exe");
+    // The client area grew by 20 x 40 pixels: 300 x 600 twips.
+    std::vector<platform::StoredValue> saved = {
+        {"MainLeft", "4500"}, {"MainTop", "3000"}, {"MainWidth", "2520"}, {"MainHeight", "5460"}};
+    saved.insert(saved.end(), names.begin(), names.end());
+    for (const auto &[key, text] : saved)
+        EXPECT_EQ(program.key.stored(key), text) << key;
 }

@@ -1,15 +1,13 @@
 #include "win32resources.h"
 #include "windowtest.h"
-#include "wintext.h"
 
 #include <algorithm>
-#include <gtest/gtest.h>
 
 // The whole zel-vanto.exe as its own process in this test's Wine prefix: its settings seeded
 // where the program keeps them, its window read from the screen, closed as the user closes it.
 TEST(Program, RunsFromItsSettingsAndSavesThemWhenClosed)
 {
-    const TestKey key(L"Software\\VB and VBA Program Settings\\ZEL-VANTO");
+    const TestKey key{L"Software\\VB and VBA Program Settings\\ZEL-VANTO"};
     key.seed({{"PROCESS_TEXTBOX_1", "services.exe"}, // the service manager: always runs
               {"PROCESS_TEXTBOX_2", "zv-not-running.exe"},
               {"MainLeft", "1500"}});
@@ -24,7 +22,7 @@ TEST(Program, RunsFromItsSettingsAndSavesThemWhenClosed)
         return window && IsWindowVisible(window);
     }));
     const auto onScreen = [window](int n) {
-        POINT point{4, 16 + 24 * (n - 1) + 12};
+        POINT point{4, 28 + 24 * (n - 1)}; // where Program::boxColour reads
         ClientToScreen(window, &point);
         return pixel(nullptr, point);
     };

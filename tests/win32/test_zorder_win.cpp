@@ -1,22 +1,14 @@
 #include "windowtest.h"
 #include "zorder.h"
 
-#include <gtest/gtest.h>
-
-namespace {
-
-bool isTopmost(HWND window)
-{
-    return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-}
-
-} // namespace
-
 // One keeper tick while another program's window has the foreground and the topmost mark. The
 // windows are left to process exit: DestroyWindow takes seconds under Wine without a window
 // manager.
 TEST(ZOrder, KeeperTickMovesTopmostMarkFromAnotherProgramToMainWindow)
 {
+    const auto isTopmost = [](HWND window) {
+        return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    };
     const HWND mainWindow = CreateWindowExW(0, L"STATIC", L"zv", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                             50, 100, 300, 200, nullptr, nullptr, nullptr, nullptr);
     const Child notepad(L"notepad.exe");
