@@ -1,52 +1,33 @@
 #include "windowtest.h"
-#include "wintext.h"
-
-#include <gtest/gtest.h>
 
 // The Win32 main window over the real WMI probe and a private registry key, driven through its
 // messages and read back from its controls and pixels. The sequences themselves are the core's,
 // tested there on fakes.
 
-TEST(MainWindow, LaysOutTheDesignAt96DpiAndFollowsDpiChanges)
+TEST(MainWindow, LaysOutTheDesignAt96DpiAndAfterADpiChange)
 {
     Program program;
-    program.start();
     const HWND window = program.hwnd();
     ASSERT_EQ(GetDpiForWindow(window), 96u);
-    RECT client{}, outer{};
-    GetClientRect(window, &client);
-    GetWindowRect(window, &outer);
     // 1000 twips = 67 pixels; 1575 x 3870 twips of client area = 105 x 258 pixels.
-    EXPECT_EQ(client, (RECT{0, 0, 105, 258}));
-    EXPECT_EQ(outer.left, 67);
-    EXPECT_EQ(outer.top, 67);
-    // A tool window with a resizable border, a close button only and the program's icon.
-    EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) &
-                  (WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
-              WS_THICKFRAME | WS_SYSMENU);
-    EXPECT_NE(GetClassLongPtrW(window, GCLP_HICON), 0);
-    EXPECT_NE(GetClassLongPtrW(window, GCLP_HICONSM), 0);
-
-    EXPECT_EQ(placeOf(GetDlgItem(window, Win32MainWindow::kTitleId)), (RECT{0, 0, 105, 17}));
+    EXPECT_EQ(std::pair(placeOf(window)[0], placeOf(window)[1]), std::pair(67L, 67L));
+    EXPECT_EQ(program.view.clientSize(), (PixelSize{105, 258}));
+    EXPECT_NE(GetClassLongPtrW(window, GCLP_HICONSM), 0); // the program's icon
+    EXPECT_EQ(placeOf(program.title()), (Place{0, 0, 105, 17}));
     for (int n = 1; n <= 10; ++n) {
         SCOPED_TRACE("box " + std::to_string(n));
-        const HWND box = program.box(n);
         // 240 + 360 (n - 1) twips down, 375 high: 16 + 24 (n - 1), 25 pixels.
-        EXPECT_EQ(placeOf(box), (RECT{0, 16 + 24 * (n - 1), 105, 16 + 24 * (n - 1) + 25}));
-        EXPECT_EQ(IsWindowVisible(box) != 0, n <= 5);
-        EXPECT_TRUE(GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
-        EXPECT_GE(SendMessageW(box, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
+        EXPECT_EQ(placeOf(program.box(n)), (Place{0, 16 + 24 * (n - 1), 105, 41 + 24 * (n - 1)}));
+        EXPECT_EQ(IsWindowVisible(program.box(n)) != 0, n <= 5);
+        EXPECT_GE(SendMessageW(program.box(n), EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
     }
     // The keyboard starts in box 1; Tab goes down the visible boxes, to the title strip and
     // round again.
-    EXPECT_EQ(GetFocus(), program.box(1));
-    HWND next = program.box(1);
-    const HWND title = GetDlgItem(window, Win32MainWindow::kTitleId);
-    for (HWND expected :
-         {program.box(2), program.box(3), program.box(4), program.box(5), title, program.box(1)})
-        EXPECT_EQ(next = GetNextDlgTabItem(window, next, FALSE), expected);
-
+    HWND focus = GetFocus();
+    for (int n : {1, 2, 3, 4, 5, 0, 1}) {
+        EXPECT_EQ(focus, n ? program.box(n) : program.title()) << n;
+        focus = GetNextDlgTabItem(window, focus, FALSE);
+    }
     // Unpolled, a box has the system's window colour; the title strip is green text on black.
     const COLORREF system = GetSysColor(COLOR_WINDOW);
     EXPECT_EQ(program.boxColour(1), Rgb(GetRValue(system), GetGValue(system), GetBValue(system)));
@@ -57,22 +38,18 @@ TEST(MainWindow, LaysOutTheDesignAt96DpiAndFollowsDpiChanges)
     // places and fonts at that DPI: 600, 1575 and 375 twips make 60, 157.5 and 37.5 pixels.
     RECT suggested{10, 20, 180, 420};
     SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    GetWindowRect(window, &outer);
-    EXPECT_EQ(outer, suggested);
-    EXPECT_EQ(placeOf(program.box(2)), (RECT{0, 60, 158, 60 + 38}));
+    EXPECT_EQ(placeOf(window), (Place{10, 20, 180, 420}));
+    EXPECT_EQ(placeOf(program.box(2)), (Place{0, 60, 158, 60 + 38}));
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(program.box(2), WM_GETFONT, 0, 0)), sizeof font,
                &font);
-    EXPECT_EQ(font.lfHeight, -17); // 8.25 pt bold: 16.5 pixels
-    EXPECT_EQ(font.lfWeight, FW_BOLD);
+    EXPECT_EQ(std::pair(font.lfHeight, font.lfWeight), std::pair(-17L, LONG{FW_BOLD})); // 8.25 pt
 }
 
 TEST(MainWindow, TicksPaintTheBoxesPureGreenOrRed)
 {
-    Program program;
-    program.key.seed("PROCESS_TEXTBOX_1", ownImageName());
-    program.key.seed("PROCESS_TEXTBOX_2", "zv-not-running.exe");
-    program.start();
+    Program program(
+        {{"PROCESS_TEXTBOX_1", "services.exe"}, {"PROCESS_TEXTBOX_2", "zv-not-running.exe"}});
     for (int n : {1, 2, 3})
         program.tick(n);
     EXPECT_EQ(program.boxColour(1), kGreen);
@@ -81,81 +58,49 @@ TEST(MainWindow, TicksPaintTheBoxesPureGreenOrRed)
 
     // A name typed into a box counts from its next tick; the real timers tick by themselves.
     SetWindowTextW(program.box(1), L"zv-not-running.exe");
-    SetWindowTextW(program.box(2), platform::toUtf16(ownImageName()).c_str());
+    SetWindowTextW(program.box(2), L"services.exe");
     EXPECT_TRUE(
         pumpUntil([&] { return program.boxColour(1) == kRed && program.boxColour(2) == kGreen; }));
 }
 
-TEST(MainWindow, RestoresAndSavesPlaceSizeAndNamesVerbatim)
+TEST(MainWindow, RestoresItsPlaceAndSavesWhatItShowsAtThePauseAndAtSessionEnd)
 {
     // WQL that would match every process, quotes, non-ASCII, an unpaired surrogate, 100,000
     // characters.
-    const std::vector<std::string> names = {"x' OR Name<>'", "\"quoted\" C:\\path",
-                                            platform::toUtf8(L"lone \xd800 surrogate"),
-                                            "\u00e9\u4e2d" + std::string(100'000, 'z')};
-    Program program;
+    const std::vector<platform::StoredValue> names = {
+        {"PROCESS_TEXTBOX_7", "x' OR Name<>'"},
+        {"PROCESS_TEXTBOX_8", "\"quoted\" C:\\path"},
+        {"PROCESS_TEXTBOX_9", platform::toUtf8(L"lone \xd800 surrogate")},
+        {"PROCESS_TEXTBOX_10", "\u00e9\u4e2d" + std::string(100'000, 'z')}};
     // 200 and 100 pixels; 140 x 300 pixels of client area with the design's frame allowances.
-    for (const auto &[key, text] : {std::pair{"MainLeft", "3000"},
-                                    {"MainTop", "1500"},
-                                    {"MainWidth", "2220"},
-                                    {"MainHeight", "4860"}})
-        program.key.seed(key, text);
-    for (std::size_t i = 0; i < names.size(); ++i)
-        program.key.seed("PROCESS_TEXTBOX_" + std::to_string(i + 7), names[i]);
-    program.start();
+    std::vector<platform::StoredValue> seeds = {
+        {"MainLeft", "3000"}, {"MainTop", "1500"}, {"MainWidth", "2220"}, {"MainHeight", "4860"}};
+    seeds.insert(seeds.end(), names.begin(), names.end());
+    Program program(seeds);
     EXPECT_EQ(program.view.outerCorner(), (PixelPoint{200, 100}));
     EXPECT_EQ(program.view.clientSize(), (PixelSize{140, 300}));
+    SetWindowTextW(program.box(1), L"paused.exe"); // an edit, as typing makes
+    EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_1"), std::nullopt);
+    EXPECT_TRUE(pumpUntil([&] { return program.key.stored("PROCESS_TEXTBOX_1") == "paused.exe"; }));
 
-    // Moved, resized and typed into, the window saves what it shows, names as they are.
-    RECT outer{};
-    GetWindowRect(program.hwnd(), &outer);
-    SetWindowPos(program.hwnd(), nullptr, 300, 200, outer.right - outer.left + 20,
-                 outer.bottom - outer.top + 40, SWP_NOZORDER);
-    SetWindowTextW(program.box(1), L"typed.exe");
-    // Maximised, it still stores its normal place and size.
+    // Moved and resized, then maximised: the window keeps its normal place and size.
+    const Place outer = placeOf(program.hwnd());
+    SetWindowPos(program.hwnd(), nullptr, 300, 200, outer[2] - outer[0] + 20,
+                 outer[3] - outer[1] + 40, SWP_NOZORDER);
     ShowWindow(program.hwnd(), SW_MAXIMIZE);
-    SendMessageW(program.hwnd(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.unloads, 1);
-    EXPECT_EQ(program.key.stored("MainLeft"), "4500");
-    EXPECT_EQ(program.key.stored("MainTop"), "3000");
-    // The client area grew by 20 x 40 pixels: 300 x 600 twips.
-    EXPECT_EQ(program.key.stored("MainWidth"), "2520");
-    EXPECT_EQ(program.key.stored("MainHeight"), "5460");
-    EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_1"), "typed.exe");
-    for (std::size_t i = 0; i < names.size(); ++i)
-        EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_" + std::to_string(i + 7)), names[i]);
-}
-
-TEST(MainWindow, EndOfSessionSavesWhatTheUnloadSaves)
-{
-    Program program;
-    program.start();
+    // Asked whether the session may end, it saves; another program may yet cancel the end.
     SetWindowTextW(program.box(2), L"asked.exe");
     EXPECT_EQ(SendMessageW(program.hwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
     EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_2"), "asked.exe");
-    // Another program cancels the end; the session goes on, and ends later.
     SendMessageW(program.hwnd(), WM_ENDSESSION, FALSE, 0);
     SetWindowTextW(program.box(2), L"ended.exe");
     EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_2"), "asked.exe");
     SendMessageW(program.hwnd(), WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_2"), "ended.exe");
-}
-
-TEST(MainWindow, TypedNameIsSavedAtThePauseAndTheTitleStripOpensFromTheKeyboard)
-{
-    Program program;
-    program.start();
-    SetWindowTextW(program.box(3), L"paused.exe"); // an edit, as typing makes
-    EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_3"), std::nullopt);
-    EXPECT_TRUE(pumpUntil([&] { return program.key.stored("PROCESS_TEXTBOX_3") == "paused.exe"; }));
-
-    // Enter on the focused title strip reaches the window as the dialog manager's IDOK.
-    const HWND title = GetDlgItem(program.hwnd(), Win32MainWindow::kTitleId);
-    SetFocus(title);
-    Script script({[] {
-        return PostMessageW(FindWindowW(L"ZEL_VANTO_SETTINGS", nullptr), WM_CLOSE, 0, 0) != 0;
-    }});
-    SendMessageW(program.hwnd(), WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(script.finished());
-    EXPECT_TRUE(pumpUntil([&] { return GetFocus() == title; })); // back where it was
+    // The client area grew by 20 x 40 pixels: 300 x 600 twips.
+    std::vector<platform::StoredValue> saved = {
+        {"MainLeft", "4500"}, {"MainTop", "3000"}, {"MainWidth", "2520"}, {"MainHeight", "5460"}};
+    saved.insert(saved.end(), names.begin(), names.end());
+    for (const auto &[key, text] : saved)
+        EXPECT_EQ(program.key.stored(key), text) << key;
 }

@@ -1,67 +1,52 @@
 #include "win32resources.h"
 #include "windowtest.h"
-#include "wintext.h"
 
 #include <algorithm>
-#include <gtest/gtest.h>
 
 // The whole zel-vanto.exe as its own process in this test's Wine prefix: its settings seeded
 // where the program keeps them, its window read from the screen, closed as the user closes it.
 TEST(Program, RunsFromItsSettingsAndSavesThemWhenClosed)
 {
-    TestKey key(L"Software\\VB and VBA Program Settings\\ZEL-VANTO");
-    key.seed("PROCESS_TEXTBOX_1", "services.exe"); // the service manager: always runs
-    key.seed("PROCESS_TEXTBOX_2", "zv-not-running.exe");
-    key.seed("PROCESS_TEXTBOX_3", "x' OR Name<>'"); // no process, whatever WQL would make of it
-    key.seed("MainLeft", "1500");
-
+    const TestKey key{L"Software\\VB and VBA Program Settings\\ZEL-VANTO"};
+    key.seed({{"PROCESS_TEXTBOX_1", "services.exe"}, // the service manager: always runs
+              {"PROCESS_TEXTBOX_2", "zv-not-running.exe"},
+              {"MainLeft", "1500"}});
     // A Unix path under Wine, whose drive Z: is /.
     std::wstring path = platform::toUtf16(ZV_PROGRAM_PATH);
     path.insert(0, path.front() == L'/' ? L"Z:" : L"");
     std::replace(path.begin(), path.end(), L'/', L'\\');
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    std::wstring command = L"\"" + path + L"\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &info));
+    const Child program(L'"' + path + L'"');
     HWND window = nullptr;
     ASSERT_TRUE(pumpUntil([&] {
         window = FindWindowW(Win32MainWindow::kClassName, nullptr);
         return window && IsWindowVisible(window);
     }));
     const auto onScreen = [window](int n) {
-        POINT point{4, 16 + 24 * (n - 1) + 12};
+        POINT point{4, 28 + 24 * (n - 1)}; // where Program::boxColour reads
         ClientToScreen(window, &point);
         return pixel(nullptr, point);
     };
-    EXPECT_TRUE(pumpUntil(
-        [&] { return onScreen(1) == kGreen && onScreen(2) == kRed && onScreen(3) == kRed; }));
-    RECT outer{};
-    GetWindowRect(window, &outer);
-    EXPECT_EQ(outer.left, 100);
+    EXPECT_TRUE(pumpUntil([&] { return onScreen(1) == kGreen && onScreen(2) == kRed; }));
+    EXPECT_EQ(placeOf(window)[0], 100);
     // Per-monitor DPI aware, from its manifest.
     EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(window)),
               DPI_AWARENESS_PER_MONITOR_AWARE);
 
     PostMessageW(window, WM_CLOSE, 0, 0);
-    ASSERT_EQ(WaitForSingleObject(info.hProcess, 20000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(program.info.hProcess, 20000), WAIT_OBJECT_0);
     DWORD exitCode = 1;
-    GetExitCodeProcess(info.hProcess, &exitCode);
+    GetExitCodeProcess(program.info.hProcess, &exitCode);
     EXPECT_EQ(exitCode, 0u);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    EXPECT_EQ(key.stored("PROCESS_TEXTBOX_3"), "x' OR Name<>'");
-    EXPECT_EQ(key.stored("PROCESS_TEXTBOX_4"), "");
+    EXPECT_EQ(key.stored("PROCESS_TEXTBOX_2"), "zv-not-running.exe");
+    EXPECT_EQ(key.stored("PROCESS_TEXTBOX_3"), "");
     EXPECT_EQ(key.stored("MainLeft"), "1500");
     EXPECT_EQ(key.stored("MainHeight"), "4230");
 
     // Its icon as designed: 100 x 100 in 256 colours (the first entry of the icon group).
-    HMODULE program = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    HRSRC group = FindResourceW(program, MAKEINTRESOURCEW(ZV_IDI_PROGRAM), RT_GROUP_ICON);
+    HMODULE image = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HRSRC group = FindResourceW(image, MAKEINTRESOURCEW(ZV_IDI_PROGRAM), RT_GROUP_ICON);
     ASSERT_NE(group, nullptr);
-    const auto *entry = static_cast<const BYTE *>(LockResource(LoadResource(program, group))) + 6;
-    EXPECT_EQ(std::vector<int>(entry, entry + 2), std::vector<int>({100, 100}));
-    EXPECT_EQ(entry[6], 8); // bits per pixel
-    FreeLibrary(program);
+    const auto *entry = static_cast<const BYTE *>(LockResource(LoadResource(image, group))) + 6;
+    EXPECT_EQ(std::vector<int>({entry[0], entry[1], entry[6]}), std::vector<int>({100, 100, 8}));
+    FreeLibrary(image);
 }

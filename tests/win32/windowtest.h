@@ -1,87 +1,169 @@
 #pragma once
 
 #include "processprobe.h"
+#include "settingsbackend_win.h"
 #include "settingsstore.h"
 #include "win32mainwindow.h"
+#include "wintext.h"
 #include "zel_vanto_main.h"
 
 #include <windows.h>
 
+#include <array>
 #include <deque>
 #include <functional>
-#include <iosfwd>
+#include <gtest/gtest.h>
+#include <random>
 #include <string>
 
-// What the window tests share: a private registry key as the store, the main window wired as the
-// program wires it, and ways to wait for and read what the windows show.
+// What the Win32 tests share: a private registry key, other processes, the main window wired as
+// the program wires it, and ways to wait for and read what the windows show.
 
-// A registry key for the store, removed afterwards: a fresh one under
-// HKCU\Software\ZEL-VANTO-tests, or the one `path` names.
-class TestKey
+inline constexpr wchar_t kTestsKey[] = L"Software\\ZEL-VANTO-tests";
+
+// A registry key, removed afterwards: a fresh one under kTestsKey unless another is named.
+struct TestKey
 {
-public:
-    explicit TestKey(std::wstring path = {});
-    ~TestKey();
-    SettingsStore::Opener opener() const;
-    void seed(const std::string &key, const std::string &text) const;
-    std::optional<std::string> stored(const std::string &key) const; // in "Settings"
+    ~TestKey()
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey); // once no other run's key is left in it
+    }
+    auto backend() const { return platform::openRegistrySettings(HKEY_CURRENT_USER, path); }
+    // In the store's section.
+    void seed(const std::vector<platform::StoredValue> &values) const
+    {
+        ASSERT_TRUE(backend()->write(SettingsStore::kSection, values));
+    }
+    auto stored(std::string_view key) const
+    {
+        return backend()->read(SettingsStore::kSection, key);
+    }
 
-private:
-    std::wstring m_path;
+    std::wstring path = kTestsKey + (L'\\' + std::to_wstring(std::random_device()()));
+};
+
+// Another process, ended (if it still runs) when this goes.
+struct Child
+{
+    explicit Child(std::wstring commandLine, DWORD flags = 0)
+    {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        EXPECT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, flags,
+                                   nullptr, nullptr, &startup, &info));
+    }
+    ~Child()
+    {
+        TerminateProcess(info.hProcess, 0);
+        WaitForSingleObject(info.hProcess, 10000);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+
+    PROCESS_INFORMATION info{};
 };
 
 // Dispatches messages until `done` holds, for at most 10 s; whether it holds.
-bool pumpUntil(const std::function<bool()> &done);
-// A control's place in its parent's client area.
-RECT placeOf(HWND control);
-// The colour at `point` of the window's client area, painted afresh and read from the window's
-// own surface, so that windows above it do not matter; with no window, at `point` on the screen.
-Rgb pixel(HWND window, POINT point);
-// Whether row `y` of the window's client area shows `colour` anywhere from `left` to `right`.
-bool rowHas(HWND window, int y, int left, int right, Rgb colour);
-std::wstring windowText(HWND window);
-std::string ownImageName(); // this test program's
-
-bool operator==(const RECT &a, const RECT &b);
-void PrintTo(const RECT &rect, std::ostream *out);
-
-// Runs steps one at a time from a thread timer, inside whatever message loop runs meanwhile (the
-// settings window's modal loop). A step returns false to be run again a little later. After 15 s
-// the test fails and the last step, which should end that loop, runs.
-class Script
+inline bool pumpUntil(const std::function<bool()> &done)
 {
-public:
-    using Step = std::function<bool()>;
-    explicit Script(std::deque<Step> steps);
-    ~Script();
-    bool finished() const { return m_steps.empty(); }
+    for (const ULONGLONG deadline = GetTickCount64() + 10000;; Sleep(20)) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (done())
+            return true;
+        if (GetTickCount64() > deadline)
+            return false;
+    }
+}
 
-private:
-    static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD);
-    std::deque<Step> m_steps;
-    ULONGLONG m_deadline;
-    UINT_PTR m_timer;
-    bool m_running = false;
-};
+// Left, top, right, bottom: a control's place in its parent's client area, or on the screen a
+// top-level window's that has no owner.
+using Place = std::array<LONG, 4>;
+inline Place placeOf(HWND window)
+{
+    RECT place{};
+    GetWindowRect(window, &place);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT *>(&place), 2);
+    return {place.left, place.top, place.right, place.bottom};
+}
 
-// The main window as the program wires it (real WMI probe and z-order) over a private key. Seed
-// the key, then start().
+// The colour at `point` of the window's client area, read from the window's own surface (so that
+// windows above it do not matter) after painting it afresh; with no window, on the screen.
+inline Rgb pixel(HWND window, POINT point, bool repaint = true)
+{
+    if (window && repaint)
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    HDC dc = GetDC(window);
+    const COLORREF colour = GetPixel(dc, point.x, point.y);
+    ReleaseDC(window, dc);
+    return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
+}
+
+// Whether row `y` of the window's client area shows `colour` anywhere from `left` to `right`.
+inline bool rowHas(HWND window, int y, int left, int right, Rgb colour)
+{
+    for (int x = left; x < right; ++x) {
+        if (pixel(window, {x, y}, x == left) == colour)
+            return true;
+    }
+    return false;
+}
+
+// Calls `open`, which runs a modal message loop (the settings window's), while a thread timer
+// runs `steps` one at a time inside that loop. A step returns false to be run again a little
+// later; after 15 s the test fails and the last step, which should end the loop, runs. Whether
+// every step ran. A thread timer's callback has only globals to reach the steps by.
+inline std::deque<std::function<bool()>> g_steps;
+inline ULONGLONG g_deadline = 0;
+
+// No step runs a message loop of its own, so none starts while another runs.
+inline void CALLBACK runStep(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (GetTickCount64() > g_deadline && g_steps.size() > 1) {
+        ADD_FAILURE() << "the step " << g_steps.size() << " from the end never held";
+        g_steps.erase(g_steps.begin(), g_steps.end() - 1);
+    }
+    if (!g_steps.empty() && g_steps.front()())
+        g_steps.pop_front();
+}
+
+inline bool runDuring(const std::function<void()> &open, std::deque<std::function<bool()>> steps)
+{
+    g_steps = std::move(steps);
+    g_deadline = GetTickCount64() + 15000;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &runStep);
+    open();
+    KillTimer(nullptr, timer);
+    return g_steps.empty();
+}
+
+// The main window as the program wires it (real WMI probe and z-order) over a private key seeded
+// with `seeds`: loaded, then shown.
 struct Program
 {
+    explicit Program(const std::vector<platform::StoredValue> &seeds = {})
+    {
+        key.seed(seeds);
+        view.bind(main);
+        main.Form_Load();
+        view.show();
+    }
+    HWND hwnd() const { return view.hwnd(); }
+    HWND box(int n) const { return GetDlgItem(hwnd(), Win32MainWindow::boxId(n)); }
+    HWND title() const { return GetDlgItem(hwnd(), Win32MainWindow::kTitleId); }
+    void tick(int n) { SendMessageW(hwnd(), WM_TIMER, UINT_PTR(n), 0); } // as slot n's timer
+    // The background that box n shows, left of its centred text.
+    Rgb boxColour(int n) const { return pixel(hwnd(), {4, 28 + 24 * (n - 1)}); }
+
     TestKey key;
-    SettingsStore store{key.opener()};
+    SettingsStore store{[this](std::string_view) { return key.backend(); }};
     ProcessProbe probe{platform::createProcessQuery()};
     std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder("");
     Win32MainWindow view;
     ZEL_VANTO_MAIN main{view, store, probe, *zorder};
-    int unloads = 0;
-
-    void start(); // the load, then the window shown
-    HWND hwnd() const { return view.hwnd(); }
-    HWND box(int n) const { return GetDlgItem(hwnd(), Win32MainWindow::boxId(n)); }
-    void tick(int n) { SendMessageW(hwnd(), WM_TIMER, UINT_PTR(n), 0); } // as slot n's timer
-    // The background that box n shows, left of its centred text.
-    Rgb boxColour(int n) const;
 };
 
 constexpr Rgb kGreen{0, 255, 0};
