@@ -1,5 +1,6 @@
 #include "namedprocess.h"
 #include "teststore.h"
+#include "x11tools.h"
 
 #include <QtGui>
 #include <QtTest>
@@ -8,13 +9,6 @@
 // The real program in a real window under openbox: started as its own process against a private
 // store, driven with xdotool and wmctrl, read back from screenshot pixels, and ended every way
 // a program ends.
-
-static QString runTool(const QString &program, const QStringList &arguments)
-{
-    QProcess tool;
-    tool.start(program, arguments);
-    return tool.waitForFinished(10000) ? QString::fromLocal8Bit(tool.readAllStandardOutput()) : "";
-}
 
 // The running program, with its window once found on the display. QProcess's destructor ends a
 // program that a failed check left running. The store is the one TestStore points the
@@ -184,22 +178,14 @@ private slots:
     {
         // A display of its own, to be stopped under the program, as at a logout without a
         // session manager.
-        QTemporaryDir dir;
-        const QString script = QFINDTESTDATA("x11-session.sh");
-        QCOMPARE(QProcess::execute(script, {"start", dir.path()}), 0);
-        const auto stop = qScopeGuard([&] { QProcess::execute(script, {"stop", dir.path()}); });
-        QFile file(dir.filePath("display"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray ownDisplay = qgetenv("DISPLAY");
-        qputenv("DISPLAY", file.readAll().trimmed()); // for the program and the tools
-        const auto restore = qScopeGuard([&] { qputenv("DISPLAY", ownDisplay); });
-
+        PrivateDisplay display(true);
+        QVERIFY(display.isUp());
         TestStore store;
         Program program;
         QVERIFY(program.waitForWindow());
         runTool("xdotool", {"type", "--delay", "5", "zvdisplay-gone"});
         QTRY_COMPARE_WITH_TIMEOUT(stored(store, "PROCESS_TEXTBOX_1"), "zvdisplay-gone", 5000);
-        QProcess::execute(script, {"stop", dir.path()});
+        display.stop();
         QVERIFY(program.process.waitForFinished(20000));
         QCOMPARE(stored(store, "PROCESS_TEXTBOX_1"), QStringLiteral("zvdisplay-gone"));
     }
@@ -232,28 +218,6 @@ private slots:
             QCOMPARE(program.close(), 0);
             QCOMPARE(storedGeometry(store), moved);
         }
-    }
-
-    void windowStoredOutOfReachIsBroughtBack_data()
-    {
-        // The core's load table has every rescue; here the real screens and frames.
-        QTest::addColumn<QByteArray>("stored"); // twips
-        QTest::addColumn<QRect>("place");       // pixels
-        QTest::newRow("far up left")
-            << QByteArray("MainLeft=-300000\nMainTop=-300000") << QRect(0, 0, 105, 258);
-        QTest::newRow("partly shown, left where it is")
-            << QByteArray("MainLeft=-600\nMainTop=1500") << QRect(-40, 100, 105, 258);
-    }
-
-    void windowStoredOutOfReachIsBroughtBack()
-    {
-        QFETCH(QByteArray, stored);
-        TestStore store;
-        store.writeIni("[Settings]\n" + stored + "\n");
-        Program program;
-        QVERIFY(program.waitForWindow());
-        QTEST(program.place(), "place");
-        QCOMPARE(program.close(), 0);
     }
 
     void withoutADisplayTheProgramSaysSoInOneLine_data()

@@ -1,4 +1,5 @@
 #include "windowchrome.h"
+#include "x11tools.h"
 
 #include <QWidget>
 #include <QWindow>
@@ -7,13 +8,6 @@
 
 // On a real X server: under openbox, looked at and driven the way a pager does (xprop, xdotool,
 // wmctrl); and on a bare server with no window manager.
-
-static QString runTool(const QString &program, const QStringList &arguments)
-{
-    QProcess tool;
-    tool.start(program, arguments);
-    return tool.waitForFinished(10000) ? QString::fromLocal8Bit(tool.readAllStandardOutput()) : "";
-}
 
 static QString xid(const QWidget &window)
 {
@@ -83,19 +77,11 @@ private slots:
 
     void withoutWindowManagerFocusIsTheForegroundAndRaisingRestacks()
     {
-        QTemporaryDir dir;
-        const QString script = QFINDTESTDATA("x11-session.sh");
-        QCOMPARE(QProcess::execute(script, {"start", dir.path(), "--no-wm"}), 0);
-        const auto stop = qScopeGuard([&] { QProcess::execute(script, {"stop", dir.path()}); });
-        QFile file(dir.filePath("display"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-
         // The back end, like the test's own connection, connects to the server named by DISPLAY.
-        const QByteArray ownDisplay = qgetenv("DISPLAY");
-        qputenv("DISPLAY", file.readAll().trimmed());
+        PrivateDisplay display(false);
+        QVERIFY(display.isUp());
         const std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder("xcb");
         xcb_connection_t *c = xcb_connect(nullptr, nullptr);
-        qputenv("DISPLAY", ownDisplay);
         const auto disconnect = qScopeGuard([c] { xcb_disconnect(c); });
         QVERIFY(zorder && !xcb_connection_has_error(c));
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
