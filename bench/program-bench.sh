@@ -83,7 +83,7 @@ cleanup() {
     stop_extra
     local x_pids
     x_pids=$(cat "$work"/x11/*.pid 2>/dev/null || true)
-    bash "$src/tests/x11-session.sh" stop "$work/x11" >/dev/null 2>&1 || true
+    bash "$src/tests/linux/x11-session.sh" stop "$work/x11" >/dev/null 2>&1 || true
     local pid deadline=$((SECONDS + 10))
     for pid in $x_pids; do
         # Gone, or a zombie that nothing here can reap.
@@ -106,7 +106,7 @@ if [[ ${ZV_BENCH_NO_BUILD:-0} != 1 ]]; then
     if [[ ! -f $build/CMakeCache.txt ]] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
     cmake -S "$src" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
         -DZV_BUILD_TESTS=OFF -DZV_BUILD_BENCH=OFF >/dev/null
-    cmake --build "$build" --target zel-vanto >/dev/null
+    cmake --build "$build" --target zel-vanto -j 2 >/dev/null
     g++ -O2 -std=c++20 -o "$build/scan_loop" "$src/bench/scan_loop.cpp"
     g++ -O2 -std=c++20 -o "$build/paint_wait" "$src/bench/paint_wait.cpp" -lxcb
 fi
@@ -116,7 +116,7 @@ for f in "$program" "$build/scan_loop" "$build/paint_wait"; do
 done
 
 # --- private environment -----------------------------------------------------------------------
-bash "$src/tests/x11-session.sh" start "$work/x11" >/dev/null
+bash "$src/tests/linux/x11-session.sh" start "$work/x11" >/dev/null
 export DISPLAY
 DISPLAY=$(cat "$work/x11/display")
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
