@@ -16,18 +16,29 @@ void QtNameBox::setText(const std::string &text)
     m_box->setText(QString::fromStdString(text));
 }
 
+namespace {
+
+// Every tick sets the colours; a palette set again costs as much as a change.
+void setColour(QLineEdit *box, QPalette::ColorRole role, Rgb colour)
+{
+    const QColor wanted = uistyle::toQColor(colour);
+    if (box->palette().color(role) == wanted)
+        return;
+    QPalette palette = box->palette();
+    palette.setColor(role, wanted);
+    box->setPalette(palette);
+}
+
+} // namespace
+
 void QtNameBox::setBackground(Rgb colour)
 {
-    QPalette palette = m_box->palette();
-    palette.setColor(QPalette::Base, uistyle::toQColor(colour));
-    m_box->setPalette(palette);
+    setColour(m_box, QPalette::Base, colour);
 }
 
 void QtNameBox::setTextColour(Rgb colour)
 {
-    QPalette palette = m_box->palette();
-    palette.setColor(QPalette::Text, uistyle::toQColor(colour));
-    m_box->setPalette(palette);
+    setColour(m_box, QPalette::Text, colour);
 }
 
 void QtNameBox::setDescription(const std::string &description)

@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QStyleHints>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -26,6 +27,41 @@ QString qText(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// A text cursor that blinks for as long as the window is active repaints its box twice a
+// second all day, which costs more than watching ten processes. It stops blinking after ten
+// seconds without input, as many desktops do, and blinks again at the next key or click.
+class CursorBlinkTimeout final : public QObject
+{
+public:
+    explicit CursorBlinkTimeout(QObject *parent)
+        : QObject(parent), m_flashTime(QGuiApplication::styleHints()->cursorFlashTime())
+    {
+        m_idle.setSingleShot(true);
+        m_idle.setInterval(10000);
+        connect(&m_idle, &QTimer::timeout, this,
+                [] { QGuiApplication::styleHints()->setCursorFlashTime(0); });
+        qApp->installEventFilter(this);
+        m_idle.start();
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::KeyPress || type == QEvent::MouseButtonPress ||
+            type == QEvent::FocusIn) {
+            if (QGuiApplication::styleHints()->cursorFlashTime() != m_flashTime)
+                QGuiApplication::styleHints()->setCursorFlashTime(m_flashTime);
+            m_idle.start();
+        }
+        return false;
+    }
+
+private:
+    QTimer m_idle;
+    int m_flashTime;
+};
 
 } // namespace
 
@@ -90,6 +126,7 @@ QtMainWindow::QtMainWindow()
     for (int n = 1; n < 10; ++n)
         setTabOrder(m_boxes[index(n)], m_boxes[index(n + 1)]);
     setTabOrder(m_boxes[index(10)], m_title);
+    new CursorBlinkTimeout(this);
 }
 
 QtMainWindow::~QtMainWindow() = default;
