@@ -5,6 +5,7 @@
 #include <QtGui>
 #include <QtTest>
 #include <csignal>
+#include <sys/stat.h>
 
 // The real program in a real window under openbox: started as its own process against a private
 // store, driven with xdotool and wmctrl, read back from screenshot pixels, and ended every way
@@ -218,6 +219,19 @@ private slots:
             QCOMPARE(program.close(), 0);
             QCOMPARE(storedGeometry(store), moved);
         }
+    }
+
+    void storeThatIsAPipeNeitherBlocksNorIsReplaced()
+    {
+        TestStore store;
+        store.writeIni("");
+        QFile::remove(store.iniPath());
+        QVERIFY(::mkfifo(qPrintable(store.iniPath()), 0600) == 0);
+        Program program;
+        QVERIFY(program.waitForWindow()); // the start did not wait on the pipe
+        QCOMPARE(program.close(), 0);     // nor did the close
+        struct stat info = {};
+        QVERIFY(::lstat(qPrintable(store.iniPath()), &info) == 0 && S_ISFIFO(info.st_mode));
     }
 
     void withoutADisplayTheProgramSaysSoInOneLine_data()
