@@ -41,7 +41,9 @@ Win32NameBox::Win32NameBox(HWND edit, HWND toolTips, std::string accessibleName)
     : m_edit(edit), m_toolTips(toolTips), m_accessibleName(std::move(accessibleName))
 {
     TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
+    // The size the common controls of every Windows accept; without their version 6 in the
+    // manifest, the newest size is refused.
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = GetParent(edit);
     tool.uId = reinterpret_cast<UINT_PTR>(edit);
@@ -91,7 +93,7 @@ void Win32NameBox::setToolTip(const std::string &toolTip)
 {
     const std::wstring text = platform::toUtf16(toolTip);
     TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.hwnd = GetParent(m_edit);
     tool.uId = reinterpret_cast<UINT_PTR>(m_edit);
     tool.lpszText = const_cast<wchar_t *>(text.c_str());
