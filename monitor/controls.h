@@ -42,11 +42,10 @@ class Timer
 public:
     virtual ~Timer() = default;
 
+    // A running timer starts afresh: its next tick is one (new) interval from now.
     virtual void setInterval(int milliseconds) = 0;
     // Starts it, its first tick one interval from now; a timer that runs starts afresh.
     virtual void start() = 0;
-    // Starts it with its first tick `firstTickMs` from now, then one every interval.
-    virtual void startAfter(int firstTickMs) = 0;
     virtual void stop() = 0;
     virtual bool isRunning() const = 0;
 };

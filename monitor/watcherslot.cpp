@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <utility>
 
 std::string_view stateText(SlotState state)
 {
@@ -62,10 +63,11 @@ void WatcherSlot::describe()
 void WatcherSlot::enable(int firstTickMs)
 {
     if (!m_timer.isRunning()) {
-        if (firstTickMs > 0)
-            m_timer.startAfter(firstTickMs);
-        else
-            m_timer.start();
+        // A first tick of its own length; the tick puts the slot's interval back.
+        m_shortFirstTick = firstTickMs > 0 && firstTickMs != kIntervalMs;
+        if (m_shortFirstTick)
+            m_timer.setInterval(firstTickMs);
+        m_timer.start();
     }
     m_box.setVisible(true);
 }
@@ -78,14 +80,21 @@ void WatcherSlot::disable()
 
 void WatcherSlot::tick()
 {
+    if (m_shortFirstTick) {
+        m_shortFirstTick = false;
+        m_timer.setInterval(kIntervalMs);
+    }
     const std::string name = m_box.text();
     const bool running = !name.empty() && m_probe.IsProcessRunning(name);
-    m_state = running ? SlotState::Running : SlotState::NotRunning;
+    const SlotState was =
+        std::exchange(m_state, running ? SlotState::Running : SlotState::NotRunning);
     // Written on every tick, also when it does not change.
     const Rgb background = running ? kRunningColour : kNotRunningColour;
     m_box.setBackground(background);
     m_box.setTextColour(readableText(background, m_systemText));
-    describe();
+    // The words change with the state; an edit of the name describes the box itself.
+    if (m_state != was)
+        describe();
 }
 
 namespace {

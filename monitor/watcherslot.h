@@ -64,6 +64,7 @@ private:
     ProcessProbe &m_probe;
     SlotState m_state = SlotState::NotPolled;
     Rgb m_systemText{0, 0, 0};
+    bool m_shortFirstTick = false;
 };
 
 // The ten slots of the main window, numbered 1 to 10.

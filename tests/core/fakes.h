@@ -73,7 +73,6 @@ struct FakeTimer final : Timer, Named
     using Named::Named;
     void setInterval(int ms) override { note("interval " + std::to_string(ms)); }
     void start() override { set(running, true, "start"); }
-    void startAfter(int ms) override { set(running, true, "start after " + std::to_string(ms)); }
     void stop() override { set(running, false, "stop"); }
     bool isRunning() const override { return running; }
     bool running = false;

@@ -45,7 +45,7 @@ TEST(WatcherSlot, DisabledSlotKeepsItsColourUntilItsNextTickAfterEnabling)
         slots.enable(1);
     }),
                 ElementsAre("PROCESS_WATCHER_TIMER_1 stop", "PROCESS_TEXTBOX_1 hide",
-                            "PROCESS_WATCHER_TIMER_1 start after 1000", "PROCESS_TEXTBOX_1 show"));
+                            "PROCESS_WATCHER_TIMER_1 start", "PROCESS_TEXTBOX_1 show"));
     EXPECT_EQ(slots.slot(1).state(), SlotState::Running);
     core.main.PROCESS_WATCHER_TIMER_Timer(1);
     EXPECT_EQ(slots.slot(1).state(), SlotState::NotRunning);
@@ -61,9 +61,9 @@ TEST(WatcherSlot, SlotSwitchedOnWhileOthersRunJoinsTheirPhase)
         const char *started;
     };
     const Case cases[] = {
-        {200, "PROCESS_WATCHER_TIMER_7 start after 800"},
-        {600, "PROCESS_WATCHER_TIMER_7 start after 1400"}, // never sooner than half a second
-        {2300, "PROCESS_WATCHER_TIMER_7 start after 700"},
+        {200, "PROCESS_WATCHER_TIMER_7 interval 800"},
+        {600, "PROCESS_WATCHER_TIMER_7 interval 1400"}, // never sooner than half a second
+        {2300, "PROCESS_WATCHER_TIMER_7 interval 700"},
     };
     for (const Case &c : cases) {
         Core core;
@@ -71,8 +71,12 @@ TEST(WatcherSlot, SlotSwitchedOnWhileOthersRunJoinsTheirPhase)
         core.now += milliseconds(1000);
         core.main.PROCESS_WATCHER_TIMER_Timer(1);
         core.now += milliseconds(c.sinceLastTickMs);
-        EXPECT_THAT(core.during([&] { core.main.watcherSlots().enable(7); }),
-                    ElementsAre(c.started, "PROCESS_TEXTBOX_7 show"));
+        EXPECT_THAT(
+            core.during([&] { core.main.watcherSlots().enable(7); }),
+            ElementsAre(c.started, "PROCESS_WATCHER_TIMER_7 start", "PROCESS_TEXTBOX_7 show"));
+        // From its first tick on, it ticks with the others once a second.
+        EXPECT_THAT(core.during([&] { core.main.PROCESS_WATCHER_TIMER_Timer(7); }),
+                    testing::Contains("PROCESS_WATCHER_TIMER_7 interval 1000"));
     }
     // Alone, a slot starts its own second.
     Core alone({{"ENABLE_PW_1", "0"},

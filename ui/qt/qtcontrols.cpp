@@ -56,32 +56,14 @@ void QtNameBox::setVisible(bool visible)
     m_box->setVisible(visible);
 }
 
-QtTimer::QtTimer(QTimer *timer) : m_timer(timer)
-{
-    QObject::connect(m_timer, &QTimer::timeout, m_timer, [this] {
-        if (m_firstTickShort) {
-            m_firstTickShort = false;
-            m_timer->setInterval(m_interval);
-        }
-    });
-}
-
 void QtTimer::setInterval(int milliseconds)
 {
-    m_interval = milliseconds;
-    m_timer->setInterval(milliseconds);
+    m_timer->setInterval(milliseconds); // an active timer starts afresh
 }
 
 void QtTimer::start()
 {
-    m_firstTickShort = false;
-    m_timer->start(m_interval);
-}
-
-void QtTimer::startAfter(int firstTickMs)
-{
-    m_firstTickShort = true;
-    m_timer->start(firstTickMs);
+    m_timer->start();
 }
 
 void QtTimer::stop()

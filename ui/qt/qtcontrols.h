@@ -29,13 +29,9 @@ private:
 class QtTimer final : public Timer
 {
 public:
-    explicit QtTimer(QTimer *timer);
-    QtTimer(const QtTimer &) = delete;
-    QtTimer &operator=(const QtTimer &) = delete;
-
+    explicit QtTimer(QTimer *timer) : m_timer(timer) {}
     void setInterval(int milliseconds) override;
     void start() override;
-    void startAfter(int firstTickMs) override;
     void stop() override;
     bool isRunning() const override;
 
@@ -43,8 +39,6 @@ public:
 
 private:
     QTimer *m_timer;
-    int m_interval = 0;
-    bool m_firstTickShort = false; // the interval comes back after the first tick
 };
 
 class QtCheckBox final : public CheckBox

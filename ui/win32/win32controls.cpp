@@ -142,21 +142,7 @@ void Win32Timer::setInterval(int milliseconds)
 void Win32Timer::start()
 {
     // The same id replaces a running timer: its next tick is one interval from now.
-    m_firstTickShort = false;
     m_running = SetTimer(m_window, m_id, m_interval, nullptr) != 0;
-}
-
-void Win32Timer::startAfter(int firstTickMs)
-{
-    const auto first = static_cast<UINT>(std::max(firstTickMs, int{USER_TIMER_MINIMUM}));
-    m_running = SetTimer(m_window, m_id, first, nullptr) != 0;
-    m_firstTickShort = m_running;
-}
-
-void Win32Timer::ticked()
-{
-    if (m_firstTickShort)
-        start();
 }
 
 void Win32Timer::stop()

@@ -62,21 +62,16 @@ public:
 
     void setInterval(int milliseconds) override;
     void start() override;
-    void startAfter(int firstTickMs) override;
     void stop() override;
     bool isRunning() const override { return m_running; }
 
     UINT_PTR id() const { return m_id; }
-    // The owner calls this at each of the timer's WM_TIMER: after a short first tick the interval
-    // comes back.
-    void ticked();
 
 private:
     HWND m_window;
     UINT_PTR m_id;
     UINT m_interval = USER_TIMER_MINIMUM;
     bool m_running = false;
-    bool m_firstTickShort = false;
 };
 
 // A BS_AUTOCHECKBOX button. Setting its value (BM_SETCHECK) sends no BN_CLICKED: it is no click.

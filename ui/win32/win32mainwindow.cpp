@@ -158,8 +158,6 @@ std::optional<LRESULT> Win32MainWindow::onMessage(UINT message, WPARAM wParam, L
 
 void Win32MainWindow::timer(UINT_PTR id)
 {
-    if (id >= 1 && id <= 10)
-        m_timers[index(static_cast<int>(id))]->ticked();
     if (!m_behaviour)
         return;
     if (id == kKeeperTimerId)
