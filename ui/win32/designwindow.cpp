@@ -10,11 +10,6 @@ namespace win32 {
 
 namespace {
 
-COLORREF colorRef(Rgb colour)
-{
-    return RGB(colour.red, colour.green, colour.blue);
-}
-
 HICON programIcon(int metricX, int metricY)
 {
     // Shared: loaded once for the process and never freed. Null where the executable has none
@@ -98,7 +93,7 @@ HWND DesignWindow::addControl(const layout::Control &design, const wchar_t *wind
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(design.font)), FALSE);
     m_controls.push_back({control, &design});
     if (!design.accessibleName.empty())
-        annotate(control, design.accessibleName);
+        setAccessibleName(control, design.accessibleName);
     return control;
 }
 
@@ -126,12 +121,9 @@ std::vector<PixelRect> DesignWindow::screens()
 
 void DesignWindow::place(PixelPoint outerCorner, PixelSize clientSize)
 {
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE));
-    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE));
-    RECT outer{0, 0, clientSize.width, clientSize.height};
-    AdjustWindowRectExForDpi(&outer, style, FALSE, exStyle, static_cast<UINT>(dpi()));
-    int width = outer.right - outer.left;
-    int height = outer.bottom - outer.top;
+    const PixelSize frame = frameSize();
+    int width = clientSize.width + frame.width;
+    int height = clientSize.height + frame.height;
     constexpr UINT kMoveOnly = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
     const int dpiBefore = dpi();
     SetWindowPos(m_hwnd, nullptr, outerCorner.x, outerCorner.y, width, height, kMoveOnly);
@@ -163,6 +155,15 @@ std::optional<RECT> normalPlace(HWND window)
 
 } // namespace
 
+PixelSize DesignWindow::frameSize() const
+{
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE)),
+                             FALSE, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)),
+                             static_cast<UINT>(dpi()));
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 PixelPoint DesignWindow::outerCorner() const
 {
     RECT outer{};
@@ -176,12 +177,9 @@ PixelPoint DesignWindow::outerCorner() const
 PixelSize DesignWindow::clientSize() const
 {
     if (const std::optional<RECT> normal = normalPlace(m_hwnd)) {
-        RECT frame{0, 0, 0, 0};
-        AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE)),
-                                 FALSE, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)),
-                                 static_cast<UINT>(dpi()));
-        return {(normal->right - normal->left) - (frame.right - frame.left),
-                (normal->bottom - normal->top) - (frame.bottom - frame.top)};
+        const PixelSize frame = frameSize();
+        return {(normal->right - normal->left) - frame.width,
+                (normal->bottom - normal->top) - frame.height};
     }
     RECT client{};
     GetClientRect(m_hwnd, &client);
@@ -243,12 +241,9 @@ LRESULT DesignWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_GETMINMAXINFO: {
         // The design sets no minimum size; the system's minimum is wider than the main window.
-        RECT frame{0, 0, 1, 1};
-        AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE)),
-                                 FALSE, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)),
-                                 static_cast<UINT>(dpi()));
+        const PixelSize frame = frameSize();
         auto *limits = reinterpret_cast<MINMAXINFO *>(lParam);
-        limits->ptMinTrackSize = {frame.right - frame.left, frame.bottom - frame.top};
+        limits->ptMinTrackSize = {frame.width + 1, frame.height + 1};
         return 0;
     }
     case WM_DPICHANGED: {

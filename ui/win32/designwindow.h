@@ -53,6 +53,8 @@ public:
                     DWORD exStyle, int id);
 
     HWND control(std::string_view name) const;
+    // What the design's labels are painted on.
+    HBRUSH labelBrush() const { return m_labelBrush; }
 
     int dpi() const;
     // The monitors' work areas, the primary monitor first.
@@ -81,6 +83,8 @@ private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void layoutAt(int dpi);
+    // What the system's frame adds to the client area, at the window's DPI.
+    PixelSize frameSize() const;
     HFONT font(const layout::Font &design);
     bool isLabel(HWND control) const;
 

@@ -9,14 +9,7 @@
 
 namespace {
 
-COLORREF colorRef(Rgb colour)
-{
-    return RGB(colour.red, colour.green, colour.blue);
-}
-
-} // namespace
-
-void annotate(HWND control, const std::string &name, const std::string &description)
+void annotate(HWND control, const MSAAPROPID &property, const std::string &text)
 {
     // One instance for the program's life, on the thread that made it (the UI thread, in COM's
     // apartment, which the process query initialises).
@@ -27,18 +20,20 @@ void annotate(HWND control, const std::string &name, const std::string &descript
             return static_cast<IAccPropServices *>(nullptr);
         return made;
     }();
-    if (!services)
-        return;
-    services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
-                             PROPID_ACC_NAME, platform::toUtf16(name).c_str());
-    if (!description.empty()) {
-        services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
-                                 PROPID_ACC_DESCRIPTION, platform::toUtf16(description).c_str());
+    if (services) {
+        services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, property,
+                                 platform::toUtf16(text).c_str());
     }
 }
 
-Win32NameBox::Win32NameBox(HWND edit, HWND toolTips, std::string accessibleName)
-    : m_edit(edit), m_toolTips(toolTips), m_accessibleName(std::move(accessibleName))
+} // namespace
+
+void setAccessibleName(HWND control, const std::string &name)
+{
+    annotate(control, PROPID_ACC_NAME, name);
+}
+
+Win32NameBox::Win32NameBox(HWND edit, HWND toolTips) : m_edit(edit), m_toolTips(toolTips)
 {
     TTTOOLINFOW tool{};
     // The size the common controls of every Windows accept; without their version 6 in the
@@ -49,7 +44,6 @@ Win32NameBox::Win32NameBox(HWND edit, HWND toolTips, std::string accessibleName)
     tool.uId = reinterpret_cast<UINT_PTR>(edit);
     tool.lpszText = const_cast<wchar_t *>(L"");
     SendMessageW(m_toolTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    annotate(edit, m_accessibleName);
 }
 
 Win32NameBox::~Win32NameBox()
@@ -86,7 +80,7 @@ void Win32NameBox::setTextColour(Rgb colour)
 
 void Win32NameBox::setDescription(const std::string &description)
 {
-    annotate(m_edit, m_accessibleName, description);
+    annotate(m_edit, PROPID_ACC_DESCRIPTION, description);
 }
 
 void Win32NameBox::setToolTip(const std::string &toolTip)

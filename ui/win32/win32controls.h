@@ -12,16 +12,21 @@
 // that its window owns, and keeps what the control itself cannot tell (a box's colour, whether a
 // timer runs).
 
-// Tells assistive technology what a control is called and, if not empty, what state it is in
-// (Microsoft Active Accessibility's annotations). Does nothing where that service is missing.
-void annotate(HWND control, const std::string &name, const std::string &description = {});
+inline COLORREF colorRef(Rgb colour)
+{
+    return RGB(colour.red, colour.green, colour.blue);
+}
+
+// Tells assistive technology what a control is called (Microsoft Active Accessibility's
+// annotations). Does nothing where that service is missing.
+void setAccessibleName(HWND control, const std::string &name);
 
 // A single-line EDIT. Its background is painted by the owner window's WM_CTLCOLOREDIT, which
 // asks the box through paint(). `toolTips` is the owner's tooltip control.
 class Win32NameBox final : public NameBox
 {
 public:
-    Win32NameBox(HWND edit, HWND toolTips, std::string accessibleName);
+    Win32NameBox(HWND edit, HWND toolTips);
     ~Win32NameBox() override;
     Win32NameBox(const Win32NameBox &) = delete;
     Win32NameBox &operator=(const Win32NameBox &) = delete;
@@ -44,7 +49,6 @@ public:
 private:
     HWND m_edit;
     HWND m_toolTips;
-    std::string m_accessibleName;
     std::optional<COLORREF> m_background;
     std::optional<COLORREF> m_text;
     HBRUSH m_brush = nullptr;

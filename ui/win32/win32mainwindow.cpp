@@ -46,8 +46,7 @@ Win32MainWindow::Win32MainWindow()
                                         visible | WS_TABSTOP | ES_CENTER | ES_AUTOHSCROLL,
                                         WS_EX_CLIENTEDGE, boxId(n));
         SendMessageW(edit, EM_SETLIMITTEXT, 0, 0); // 0: as long as the system allows
-        m_boxes[index(n)] =
-            std::make_unique<Win32NameBox>(edit, m_toolTips, design::box(n).accessibleName);
+        m_boxes[index(n)] = std::make_unique<Win32NameBox>(edit, m_toolTips);
         m_timers[index(n)] = std::make_unique<Win32Timer>(m_window.hwnd(), UINT_PTR(n));
     }
     // After the boxes in tab order; above box 1, whose top border it overlaps by a pixel. A
@@ -192,16 +191,11 @@ void Win32MainWindow::drawTitle(const DRAWITEMSTRUCT &item) const
 {
     // The design's label: green text on black, centred; where the keyboard is, as a button
     // shows it.
-    HBRUSH black =
-        CreateSolidBrush(RGB(layout::kLabelBackground.red, layout::kLabelBackground.green,
-                             layout::kLabelBackground.blue));
-    FillRect(item.hDC, &item.rcItem, black);
-    DeleteObject(black);
+    FillRect(item.hDC, &item.rcItem, m_window.labelBrush());
     const auto font = reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
     const HGDIOBJ previous = SelectObject(item.hDC, font);
     SetBkMode(item.hDC, TRANSPARENT);
-    SetTextColor(item.hDC,
-                 RGB(layout::kLabelText.red, layout::kLabelText.green, layout::kLabelText.blue));
+    SetTextColor(item.hDC, colorRef(layout::kLabelText));
     RECT text = item.rcItem;
     const std::wstring caption = platform::toUtf16(layout::mainWindow::title().caption);
     DrawTextW(item.hDC, caption.c_str(), static_cast<int>(caption.size()), &text,
