@@ -67,21 +67,16 @@ std::string reason(LSTATUS status)
 // typed). Nullopt with ERROR_SUCCESS in `status` for a value of another type.
 std::optional<std::wstring> queryText(HKEY key, const std::wstring &name, LSTATUS &status)
 {
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    status = RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size);
-    for (int attempt = 0; attempt < kReadAttempts && status == ERROR_SUCCESS; ++attempt) {
-        if (type != REG_SZ && type != REG_EXPAND_SZ)
-            return std::nullopt;
-        // One unit more than asked for: an odd size rounds up, and an empty value still gets a
-        // buffer.
-        std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-        size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    // Most values fit at once; a longer one says how long it is and is read again.
+    std::wstring text(128, L'\0');
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+        DWORD type = REG_NONE;
+        auto size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
         status = RegQueryValueExW(key, name.c_str(), nullptr, &type,
                                   reinterpret_cast<BYTE *>(text.data()), &size);
         if (status == ERROR_MORE_DATA) {
-            // Rewritten longer between the two calls: `size` now holds the new length.
-            status = ERROR_SUCCESS;
+            // One unit more than asked for: an odd size rounds up.
+            text.assign(size / sizeof(wchar_t) + 1, L'\0');
             continue;
         }
         if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
@@ -93,6 +88,7 @@ std::optional<std::wstring> queryText(HKEY key, const std::wstring &name, LSTATU
             text.pop_back();
         return text;
     }
+    status = ERROR_SUCCESS; // rewritten longer at every try: as if absent this time
     return std::nullopt;
 }
 
