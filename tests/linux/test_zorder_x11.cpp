@@ -4,10 +4,9 @@
 #include <QWidget>
 #include <QWindow>
 #include <QtTest>
-#include <xcb/xcb.h>
 
-// On a real X server: under openbox, looked at and driven the way a pager does (xprop, xdotool,
-// wmctrl); and on a bare server with no window manager.
+// On a real X server under openbox, looked at and driven the way a pager does (xprop, xdotool,
+// wmctrl).
 
 static QString xid(const QWidget &window)
 {
@@ -73,42 +72,6 @@ private slots:
         QTRY_VERIFY(!hasState(window, "SKIP_TASKBAR"));
         window.show();
         QTRY_VERIFY(hasState(window, "SKIP_TASKBAR"));
-    }
-
-    void withoutWindowManagerFocusIsTheForegroundAndRaisingRestacks()
-    {
-        // The back end, like the test's own connection, connects to the server named by DISPLAY.
-        PrivateDisplay display(false);
-        QVERIFY(display.isUp());
-        const std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder("xcb");
-        xcb_connection_t *c = xcb_connect(nullptr, nullptr);
-        const auto disconnect = qScopeGuard([c] { xcb_disconnect(c); });
-        QVERIFY(zorder && !xcb_connection_has_error(c));
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        const auto create = [c](xcb_window_t parent) {
-            const xcb_window_t window = xcb_generate_id(c);
-            // Depth, class and visual 0: copied from the parent.
-            xcb_create_window(c, 0, window, parent, 0, 0, 100, 100, 0, 0, 0, 0, nullptr);
-            xcb_map_window(c, window);
-            return window;
-        };
-        const auto children = [c, root] {
-            const std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
-                xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr), &std::free);
-            const xcb_window_t *first = xcb_query_tree_children(tree.get());
-            return std::vector(first, first + xcb_query_tree_children_length(tree.get()));
-        };
-        const xcb_window_t lower = create(root);
-        const xcb_window_t upper = create(root);
-        // Focus on a subwindow counts for its top-level window.
-        xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, create(lower), XCB_CURRENT_TIME);
-        // The root's children, bottom first, are the stacking order. Asking for them is a round
-        // trip: the server has done everything asked before.
-        QVERIFY((children() == std::vector{lower, upper}));
-        QCOMPARE(zorder->foregroundWindow(), platform::WindowId{lower});
-
-        zorder->setTopmost(lower);
-        QVERIFY((children() == std::vector{upper, lower}));
     }
 };
 

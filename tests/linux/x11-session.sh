@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # Starts or stops a private X server (Xvfb) with the openbox window manager for the window tests.
-#   x11-session.sh start DIR [--no-wm]   the display number is left in DIR/display
+#   x11-session.sh start DIR   the display number is left in DIR/display
 #   x11-session.sh stop DIR
 # Readiness is polled, never assumed after a fixed pause.
 set -euo pipefail
 action=$1
 dir=$2
-mode=${3:-}
 
 poll() { # poll SECONDS COMMAND...
     local deadline=$((SECONDS + $1)); shift
@@ -30,13 +29,11 @@ start)
     display=":$(tr -d '[:space:]' <"$dir/display")"
     echo "$display" >"$dir/display"
     poll 30 xdpyinfo -display "$display" || { echo "Xvfb $display does not answer"; exit 1; }
-    if [[ $mode != --no-wm ]]; then
-        DISPLAY=$display setsid openbox --sm-disable >"$dir/openbox.log" 2>&1 &
-        echo $! >"$dir/openbox.pid"
-        poll 30 bash -c "xprop -display $display -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
-            { echo "openbox did not start:"; cat "$dir/openbox.log"; exit 1; }
-    fi
-    echo "X server $display ready${mode:+ ($mode)}"
+    DISPLAY=$display setsid openbox --sm-disable >"$dir/openbox.log" 2>&1 &
+    echo $! >"$dir/openbox.pid"
+    poll 30 bash -c "xprop -display $display -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
+        { echo "openbox did not start:"; cat "$dir/openbox.log"; exit 1; }
+    echo "X server $display ready"
     ;;
 stop)
     for name in openbox xvfb; do
@@ -47,7 +44,7 @@ stop)
     done
     ;;
 *)
-    echo "usage: $0 start|stop DIR [--no-wm]" >&2
+    echo "usage: $0 start|stop DIR" >&2
     exit 2
     ;;
 esac
