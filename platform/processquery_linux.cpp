@@ -275,32 +275,17 @@ void LinuxProcessQuery::scan()
     DIR *proc = ::opendir(m_procRoot.c_str());
     if (!proc)
         return;
-    const int procFd = ::dirfd(proc);
-    char path[32];
-    char stat[512];
     while (const dirent *item = ::readdir(proc)) {
         const char *pidText = item->d_name;
         const std::size_t digits = std::strspn(pidText, "0123456789");
         if (digits == 0 || digits > 10 || pidText[digits] != '\0')
             continue; // not a process
-        std::memcpy(path, pidText, digits);
-        std::memcpy(path + digits, "/stat", sizeof "/stat");
-        const int fd = ::openat(procFd, path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            continue; // ended or hidden from us: skip silently
-        const ssize_t got = ::read(fd, stat, sizeof stat - 1);
-        ::close(fd);
-        if (got <= 0)
-            continue;
-        stat[got] = '\0';
         if (m_liveEntries == m_entries.size())
             m_entries.emplace_back();
-        Entry &entry = m_entries[m_liveEntries];
-        if (!parseStat(stat, static_cast<std::size_t>(got), entry.shortName, entry.startTime))
-            continue;
-        entry.pid = static_cast<pid_t>(std::strtol(pidText, nullptr, 10));
-        entry.longNamesRead = false;
-        ++m_liveEntries;
+        // One that ended meanwhile, or is hidden from us, is skipped silently.
+        const auto pid = static_cast<pid_t>(std::strtol(pidText, nullptr, 10));
+        if (readEntry(pid, m_entries[m_liveEntries]))
+            ++m_liveEntries;
     }
     ::closedir(proc);
 }
