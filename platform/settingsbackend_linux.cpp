@@ -410,14 +410,13 @@ bool IniSettingsBackend::write(std::string_view section, const std::vector<Store
             return false;
         }
         // Read again under the lock, so that what another copy wrote meanwhile is kept.
-        const State state = refresh();
-        if (state == State::Unusable)
+        if (refresh() == State::Unusable)
             return false;
         if (m_document.damaged() && !(m_copied && sameFile(*m_copied, *m_loaded)))
             return false; // never overwritten without its copy
         const std::string bytes = m_document.withValues(section, values);
-        if (!m_document.damaged() && bytes == m_document.bytes() &&
-            (state == State::Loaded || bytes.empty()))
+        // Nothing to change; an absent file has no bytes, so an empty one is not made either.
+        if (!m_document.damaged() && bytes == m_document.bytes())
             return true;
         return replaceFile(bytes);
     } catch (...) {
