@@ -2,13 +2,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSettings>
 
 TestStore::TestStore() : m_previous(qgetenv("XDG_CONFIG_HOME"))
 {
     qputenv("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit());
-    // QSettings resolves the user scope path once per process; point it here too.
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
 }
 
 TestStore::~TestStore()
