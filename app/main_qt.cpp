@@ -8,15 +8,17 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <string>
 
 int main(int argc, char *argv[])
 {
-    QString why;
+    std::string why;
     if (!platform::chooseWindowSystem(why)) {
         // Name the program as it was started, so that the hint also works from a build tree.
-        why.replace(QStringLiteral("xvfb-run -a zel-vanto"),
-                    QStringLiteral("xvfb-run -a ") + QString::fromLocal8Bit(argv[0]));
-        std::fprintf(stderr, "zel-vanto: %s\n", qPrintable(why));
+        const std::string_view hint = "xvfb-run -a zel-vanto";
+        if (const auto at = why.find(hint); at != std::string::npos)
+            why.replace(at, hint.size(), "xvfb-run -a " + std::string(argv[0]));
+        std::fprintf(stderr, "zel-vanto: %s\n", why.c_str());
         return 1;
     }
 
@@ -29,7 +31,10 @@ int main(int argc, char *argv[])
 
     SettingsStore store(&platform::openUserSettings);
     ProcessProbe probe(platform::createProcessQuery());
-    const auto zorder = platform::createZOrder(QGuiApplication::platformName().toStdString());
+    // Only on X11 can a window be kept on top; elsewhere the keeper has nothing to act on.
+    const auto zorder = QGuiApplication::platformName() == QLatin1String("xcb")
+                            ? platform::createZOrder()
+                            : platform::createNullZOrder();
     QtMainWindow view;
     ZEL_VANTO_MAIN window(view, store, probe, *zorder);
     view.bind(window);
@@ -42,8 +47,8 @@ int main(int argc, char *argv[])
             modal->close();
         view.close();
     };
-    platform::onEndRequest(&app, endFromOutside);
-    platform::onSessionSave(&view, [&window] { window.saveState(); });
+    platform::onEndRequest(endFromOutside);
+    const auto sessionSave = platform::onSessionSave([&window] { window.saveState(); });
 
     window.Form_Load();
     view.show();

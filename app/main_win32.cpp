@@ -12,7 +12,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     SettingsStore store(&platform::openUserSettings);
     // WMI over COM, initialised apartment-threaded here on the thread that runs the windows.
     ProcessProbe probe(platform::createProcessQuery());
-    const auto zorder = platform::createZOrder("");
+    const auto zorder = platform::createZOrder();
     Win32MainWindow view;
     ZEL_VANTO_MAIN window(view, store, probe, *zorder);
     view.bind(window);

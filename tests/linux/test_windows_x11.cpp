@@ -38,15 +38,16 @@ struct Program
     TestStore files;
     SettingsStore store{&platform::openUserSettings};
     ProcessProbe probe{platform::createProcessQuery()};
-    std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder("xcb");
+    std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder();
     QtMainWindow main;
     ZEL_VANTO_MAIN behaviour{main, store, probe, *zorder};
+    std::unique_ptr<platform::Subscription> sessionSave =
+        platform::onSessionSave([this] { behaviour.saveState(); });
 
     explicit Program(const QByteArray &ini = {})
     {
         files.writeIni(ini);
         main.bind(behaviour);
-        platform::onSessionSave(&main, [this] { behaviour.saveState(); });
         behaviour.Form_Load();
         main.show();
         main.activateWindow();

@@ -44,7 +44,7 @@ private slots:
         QTRY_VERIFY(hasState(other, "ABOVE") && standsAbove(other, main));
 
         // One keeper tick, as the keeper makes it.
-        const std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder("xcb");
+        const std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder();
         const platform::WindowId foreground = zorder->foregroundWindow();
         QCOMPARE(foreground, platform::WindowId(other.winId()));
         zorder->clearTopmost(foreground);
@@ -60,11 +60,11 @@ private slots:
         // Errors on the toolkit's own connection come out as its warnings.
         QTest::failOnWarning(QRegularExpression("XCB error"));
         // A window that is gone is no error.
-        platform::keepOffTaskbar(0x1fffffff, "xcb");
+        platform::keepOffTaskbar(0x1fffffff);
         QWidget window(nullptr, Qt::Tool);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        platform::keepOffTaskbar(window.winId(), "xcb");
+        platform::keepOffTaskbar(window.winId());
         QTRY_VERIFY(hasState(window, "SKIP_TASKBAR"));
         // The window manager drops the state of a withdrawn window; it is set again before the
         // window is mapped.

@@ -22,7 +22,7 @@ TEST(ZOrder, KeeperTickMovesTopmostMarkFromAnotherProgramToMainWindow)
     ASSERT_TRUE(isTopmost(other) && !isTopmost(mainWindow));
     const Place before = placeOf(mainWindow);
 
-    const auto zorder = platform::createZOrder("");
+    const auto zorder = platform::createZOrder();
     ASSERT_EQ(zorder->foregroundWindow(), reinterpret_cast<platform::WindowId>(other));
     zorder->clearTopmost(zorder->foregroundWindow());
     zorder->setTopmost(reinterpret_cast<platform::WindowId>(mainWindow));

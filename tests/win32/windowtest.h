@@ -161,7 +161,7 @@ struct Program
     TestKey key;
     SettingsStore store{[this](std::string_view) { return key.backend(); }};
     ProcessProbe probe{platform::createProcessQuery()};
-    std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder("");
+    std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder();
     Win32MainWindow view;
     ZEL_VANTO_MAIN main{view, store, probe, *zorder};
 };

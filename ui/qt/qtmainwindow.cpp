@@ -250,7 +250,7 @@ std::unique_ptr<SettingsView> QtMainWindow::createSettingsView()
 void QtMainWindow::showEvent(QShowEvent *event)
 {
     // The native window exists, not yet mapped: the taskbar hint must be set before it is.
-    platform::keepOffTaskbar(windowId(), QGuiApplication::platformName().toStdString());
+    platform::keepOffTaskbar(windowId());
     QWidget::showEvent(event);
 }
 

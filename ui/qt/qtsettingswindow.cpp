@@ -168,8 +168,7 @@ void QtSettingsWindow::done(int result)
 
 void QtSettingsWindow::showEvent(QShowEvent *event)
 {
-    platform::keepOffTaskbar(windowHandle() ? windowHandle()->winId() : 0,
-                             QGuiApplication::platformName().toStdString());
+    platform::keepOffTaskbar(windowHandle() ? windowHandle()->winId() : 0);
     QDialog::showEvent(event);
 }
 

@@ -2,11 +2,6 @@
 
 namespace platform::x11 {
 
-bool isX11(std::string_view qpaPlatform)
-{
-    return qpaPlatform == "xcb";
-}
-
 std::unique_ptr<Connection> Connection::open()
 {
     int screen = 0;

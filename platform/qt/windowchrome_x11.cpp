@@ -105,9 +105,10 @@ private:
 
 } // namespace
 
-void keepOffTaskbar(WindowId window, std::string_view qpaPlatform)
+void keepOffTaskbar(WindowId window)
 {
-    if (!x11::isX11(qpaPlatform) || window == 0 ||
+    // No X connection of the toolkit's (another platform, or offscreen): nothing to mark.
+    if (window == 0 ||
         window > std::numeric_limits<std::uint32_t>::max())
         return;
     x11::Connection *x = toolkitConnection();

@@ -6,11 +6,8 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
-// What the X11 back ends share: the platform check, the xcb connection and its EWMH atoms.
+// What the X11 back ends share: the xcb connection and its EWMH atoms.
 namespace platform::x11 {
-
-// Whether the toolkit platform `qpaPlatform` draws on an X server.
-bool isX11(std::string_view qpaPlatform);
 
 // xcb hands out replies and errors allocated with malloc; the caller frees them.
 struct FreeDeleter

@@ -32,8 +32,8 @@ public:
 // (a Wayland session, the offscreen platform): knows no foreground and does nothing.
 std::unique_ptr<ZOrder> createNullZOrder();
 
-// The back end for the toolkit platform `qpaPlatform` ("xcb", "windows", "" for a plain Win32
-// program), or the null one where the window system offers no foreground to read.
-std::unique_ptr<ZOrder> createZOrder(std::string_view qpaPlatform);
+// The back end of the window system this program was built for, or the null one where that
+// window system cannot be reached.
+std::unique_ptr<ZOrder> createZOrder();
 
 } // namespace platform

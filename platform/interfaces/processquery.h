@@ -20,4 +20,7 @@ public:
 // The back end of the operating system this program was built for.
 std::unique_ptr<ProcessQuery> createProcessQuery();
 
+// Knows no process: every name is not running.
+std::unique_ptr<ProcessQuery> createNullProcessQuery();
+
 } // namespace platform

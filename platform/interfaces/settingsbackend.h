@@ -36,7 +36,11 @@ public:
     virtual std::string location() const = 0;
 };
 
-// The settings area of `application` for the current user on this operating system.
+// The settings area of `application` for the current user on this operating system; the null
+// store where none can be had.
 std::unique_ptr<SettingsBackend> openUserSettings(std::string_view application);
+
+// Reads nothing and writes nothing: what stands in where no store can be had.
+std::unique_ptr<SettingsBackend> createNullSettings();
 
 } // namespace platform

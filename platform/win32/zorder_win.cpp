@@ -38,12 +38,9 @@ public:
 
 } // namespace
 
-std::unique_ptr<ZOrder> createZOrder(std::string_view qpaPlatform)
+std::unique_ptr<ZOrder> createZOrder()
 {
-    // Empty means no toolkit at all: a plain Win32 caller.
-    if (qpaPlatform.empty() || qpaPlatform == "windows")
-        return std::make_unique<Win32ZOrder>();
-    return createNullZOrder();
+    return std::make_unique<Win32ZOrder>();
 }
 
 } // namespace platform

@@ -484,7 +484,7 @@ std::unique_ptr<SettingsBackend> openUserSettings(std::string_view application)
         }
         return std::make_unique<IniSettingsBackend>(std::move(path));
     } catch (...) {
-        return nullptr;
+        return createNullSettings();
     }
 }
 

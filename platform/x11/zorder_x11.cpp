@@ -129,12 +129,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<ZOrder> createZOrder(std::string_view qpaPlatform)
+std::unique_ptr<ZOrder> createZOrder()
 {
-    if (x11::isX11(qpaPlatform)) {
-        if (auto connection = x11::Connection::open())
-            return std::make_unique<X11ZOrder>(std::move(connection));
-    }
+    if (auto connection = x11::Connection::open())
+        return std::make_unique<X11ZOrder>(std::move(connection));
     return createNullZOrder();
 }
 

@@ -19,8 +19,8 @@ namespace platform {
 
 namespace {
 
-const QString kRunAnyway = QStringLiteral(
-    "Start it from a desktop session, or on a virtual display with: xvfb-run -a zel-vanto");
+constexpr std::string_view kRunAnyway =
+    "Start it from a desktop session, or on a virtual display with: xvfb-run -a zel-vanto";
 
 bool x11Reachable()
 {
@@ -41,7 +41,7 @@ bool waylandPluginInstalled()
 
 } // namespace
 
-bool chooseWindowSystem(QString &why)
+bool chooseWindowSystem(std::string &why)
 {
     const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
     if (!chosen.isEmpty() && !chosen.startsWith("xcb"))
@@ -56,12 +56,11 @@ bool chooseWindowSystem(QString &why)
     if (chosen.isEmpty() && wayland && waylandPluginInstalled())
         return true;
     if (!display.isEmpty()) {
-        why = QStringLiteral("cannot open display %1. ").arg(QString::fromLocal8Bit(display));
+        why = "cannot open display " + display.toStdString() + ". ";
     } else if (wayland) {
-        why = QStringLiteral("no X11 display (DISPLAY is not set) and no Wayland support "
-                             "(install qt6-wayland). ");
+        why = "no X11 display (DISPLAY is not set) and no Wayland support (install qt6-wayland). ";
     } else {
-        why = QStringLiteral("no display: DISPLAY is not set. ");
+        why = "no display: DISPLAY is not set. ";
     }
     why += kRunAnyway;
     return false;
@@ -99,8 +98,9 @@ extern "C" void forwardSignal(int signalNumber)
 
 } // namespace
 
-void onEndRequest(QObject *context, std::function<void()> onEndRequest)
+void onEndRequest(std::function<void()> onEndRequest)
 {
+    QObject *context = QCoreApplication::instance();
     // A signal handler may do almost nothing; it writes one byte, and the event loop does the
     // rest.
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) {
@@ -124,10 +124,17 @@ void onEndRequest(QObject *context, std::function<void()> onEndRequest)
         ::sigaction(signalNumber, &action, nullptr);
 }
 
-void onSessionSave(QObject *context, std::function<void()> save)
+std::unique_ptr<Subscription> onSessionSave(std::function<void()> save)
 {
-    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, context,
+    // The connection ends with its context, which the subscription owns.
+    struct QtSubscription final : Subscription
+    {
+        QObject context;
+    };
+    auto subscription = std::make_unique<QtSubscription>();
+    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &subscription->context,
                      [save = std::move(save)](QSessionManager &) { save(); });
+    return subscription;
 }
 
 } // namespace platform
