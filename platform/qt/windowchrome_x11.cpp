@@ -108,8 +108,7 @@ private:
 void keepOffTaskbar(WindowId window)
 {
     // No X connection of the toolkit's (another platform, or offscreen): nothing to mark.
-    if (window == 0 ||
-        window > std::numeric_limits<std::uint32_t>::max())
+    if (window == 0 || window > std::numeric_limits<std::uint32_t>::max())
         return;
     x11::Connection *x = toolkitConnection();
     if (!x)
