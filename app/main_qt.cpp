@@ -29,7 +29,7 @@ int main(int argc, char *argv[])
     // unload does.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    SettingsStore store(&platform::openUserSettings);
+    SettingsStore store(platform::openUserSettings(SettingsStore::kApplication));
     ProcessProbe probe(platform::createProcessQuery());
     // Only on X11 can a window be kept on top; elsewhere the keeper has nothing to act on.
     const auto zorder = QGuiApplication::platformName() == QLatin1String("xcb")

@@ -9,7 +9,7 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    SettingsStore store(&platform::openUserSettings);
+    SettingsStore store(platform::openUserSettings(SettingsStore::kApplication));
     // WMI over COM, initialised apartment-threaded here on the thread that runs the windows.
     ProcessProbe probe(platform::createProcessQuery());
     const auto zorder = platform::createZOrder();

@@ -26,7 +26,8 @@ public:
     virtual std::string text() const = 0;
     virtual void setText(const std::string &text) = 0;
     // The background that shows the slot's state; never set before the slot's first tick, so
-    // that the box shows the system's own colours until then.
+    // that the box shows the system's own colours until then, and set again only when the state
+    // changes: the view repaints at each call.
     virtual void setBackground(Rgb colour) = 0;
     virtual void setTextColour(Rgb colour) = 0;
     virtual void setVisible(bool visible) = 0;

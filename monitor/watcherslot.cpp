@@ -84,37 +84,27 @@ void WatcherSlot::tick()
         m_shortFirstTick = false;
         m_timer.setInterval(kIntervalMs);
     }
-    const std::string name = m_box.text();
-    const bool running = !name.empty() && m_probe.IsProcessRunning(name);
+    const bool running = m_probe.IsProcessRunning(m_box.text());
     const SlotState was =
         std::exchange(m_state, running ? SlotState::Running : SlotState::NotRunning);
-    // Written on every tick, also when it does not change.
+    if (m_state == was)
+        return; // the box shows it already: nothing to paint or to say
     const Rgb background = running ? kRunningColour : kNotRunningColour;
     m_box.setBackground(background);
     m_box.setTextColour(readableText(background, m_systemText));
-    // The words change with the state; an edit of the name describes the box itself.
-    if (m_state != was)
-        describe();
+    // An edit of the name describes the box itself.
+    describe();
 }
 
-namespace {
-
-template <std::size_t... I>
-std::array<WatcherSlot, sizeof...(I)> makeSlots(const std::array<NameBox *, sizeof...(I)> &boxes,
-                                                const std::array<Timer *, sizeof...(I)> &timers,
-                                                ProcessProbe &probe, std::index_sequence<I...>)
+WatcherSlots::WatcherSlots(const std::vector<NameBox *> &boxes, const std::vector<Timer *> &timers,
+                           ProcessProbe &probe, std::function<Clock::time_point()> now)
+    : m_now(std::move(now))
 {
-    return {WatcherSlot(*boxes[I], *timers[I], probe)...};
+    assert(boxes.size() == timers.size());
+    m_slots.reserve(boxes.size());
+    for (std::size_t i = 0; i < boxes.size() && i < timers.size(); ++i)
+        m_slots.emplace_back(*boxes[i], *timers[i], probe);
 }
-
-} // namespace
-
-WatcherSlots::WatcherSlots(const std::array<NameBox *, kCount> &boxes,
-                           const std::array<Timer *, kCount> &timers, ProcessProbe &probe,
-                           std::function<Clock::time_point()> now)
-    : m_slots(makeSlots(boxes, timers, probe, std::make_index_sequence<kCount>())),
-      m_now(std::move(now))
-{}
 
 void WatcherSlots::enable(int n)
 {
@@ -140,8 +130,8 @@ void WatcherSlots::tick(int n)
     slot(n).tick();
 }
 
-void WatcherSlots::setup(const std::array<bool, kCount> &enabled,
-                         const std::array<std::string, kCount> &names, Rgb systemText)
+void WatcherSlots::setup(const std::vector<bool> &enabled, const std::vector<std::string> &names,
+                         Rgb systemText)
 {
     for (WatcherSlot &each : m_slots)
         each.timer().setInterval(WatcherSlot::kIntervalMs);
@@ -162,6 +152,6 @@ void WatcherSlots::setup(const std::array<bool, kCount> &enabled,
 
 WatcherSlot &WatcherSlots::slot(int n)
 {
-    assert(n >= 1 && n <= kCount);
-    return m_slots[static_cast<std::size_t>(n < 1 ? 0 : n > kCount ? kCount - 1 : n - 1)];
+    assert(n >= 1 && n <= count());
+    return m_slots[static_cast<std::size_t>(std::clamp(n, 1, count()) - 1)];
 }

@@ -2,12 +2,12 @@
 
 #include "controls.h"
 
-#include <array>
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class ProcessProbe;
 
@@ -67,22 +67,21 @@ private:
     bool m_shortFirstTick = false;
 };
 
-// The ten slots of the main window, numbered 1 to 10.
+// The slots of the main window, numbered from 1.
 class WatcherSlots
 {
 public:
-    static constexpr int kCount = 10;
     using Clock = std::chrono::steady_clock;
 
-    WatcherSlots(const std::array<NameBox *, kCount> &boxes,
-                 const std::array<Timer *, kCount> &timers, ProcessProbe &probe,
-                 std::function<Clock::time_point()> now = &Clock::now);
+    // Slot n's box and timer are boxes[n - 1] and timers[n - 1].
+    WatcherSlots(const std::vector<NameBox *> &boxes, const std::vector<Timer *> &timers,
+                 ProcessProbe &probe, std::function<Clock::time_point()> now = &Clock::now);
 
     // At the main window's load, across all slots in this order: every interval, every timer's
     // running state, every box's visibility, every box's text. `systemText` is the system's
-    // window text colour.
-    void setup(const std::array<bool, kCount> &enabled,
-               const std::array<std::string, kCount> &names, Rgb systemText);
+    // window text colour. One entry per slot.
+    void setup(const std::vector<bool> &enabled, const std::vector<std::string> &names,
+               Rgb systemText);
 
     // A slot switched on while others run joins their phase, its first tick 0.5 to 1.5 s from
     // now: then one listing of the processes serves all of them each second.
@@ -90,10 +89,11 @@ public:
     void disable(int n) { slot(n).disable(); }
     void tick(int n);
 
-    WatcherSlot &slot(int n); // n is 1..10
+    WatcherSlot &slot(int n); // n counts from 1
+    int count() const { return static_cast<int>(m_slots.size()); }
 
 private:
-    std::array<WatcherSlot, kCount> m_slots;
+    std::vector<WatcherSlot> m_slots;
     std::function<Clock::time_point()> m_now;
     std::optional<Clock::time_point> m_lastTick;
 };

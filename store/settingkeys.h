@@ -5,10 +5,19 @@
 
 // The complete key table of the store. Each key carries the text read when it is absent and the
 // way its text converts, so that no two readers can silently disagree. Nothing else in the
-// program spells a key.
+// program spells a key; adding one is one line here.
 namespace keys {
 
+// The watch slots, numbered 1 to kSlotCount; each has a name and an enable key.
 constexpr int kSlotCount = 10;
+// The slots in use on a first run: 1 to 5.
+constexpr bool onByDefault(int slot)
+{
+    return slot <= 5;
+}
+// Slot `slot`'s place in a table of kSlotCount entries; an out-of-range number is a programming
+// error, and lands on the nearest slot rather than outside the table.
+std::size_t slotIndex(int slot);
 
 // A window's edge or size in twips: a single-precision number, written in its shortest decimal
 // form.
@@ -45,16 +54,19 @@ struct FlagKey
     StartReading atStart;
 };
 
-const GeometryKey &mainLeft();
-const GeometryKey &mainTop();
-const GeometryKey &mainWidth();
-const GeometryKey &mainHeight();
-const NameKey &processTextbox(int slot); // slot 1..10
-const FlagKey &enablePw(int slot);       // slot 1..10
-const FlagKey &alwaysOnTop();
-const GeometryKey &settingsLeft();
-const GeometryKey &settingsTop();
-const GeometryKey &settingsWidth();  // read, never written
-const GeometryKey &settingsHeight(); // read, never written
+inline const GeometryKey mainLeft{"MainLeft", 1000};
+inline const GeometryKey mainTop{"MainTop", 1000};
+inline const GeometryKey mainWidth{"MainWidth", 1695};
+inline const GeometryKey mainHeight{"MainHeight", 4230};
+// The main window starts the keeper only for exactly 1; any other number leaves it off.
+inline const FlagKey alwaysOnTop{"AlwaysOnTopTimer_TICKBOX", 0, StartReading::ExactlyOne};
+inline const GeometryKey settingsLeft{"SettingsScreenLeft", 1000};
+inline const GeometryKey settingsTop{"SettingsScreenTop", 1000};
+inline const GeometryKey settingsWidth{"SettingsScreenWidth", 7320};   // read, never written
+inline const GeometryKey settingsHeight{"SettingsScreenHeight", 4845}; // read, never written
+
+const NameKey &processTextbox(int slot);
+// The main window runs a slot for any number other than 0.
+const FlagKey &enablePw(int slot);
 
 } // namespace keys

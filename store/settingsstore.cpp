@@ -2,66 +2,17 @@
 
 #include "textforms.h"
 
-SettingsStore::SettingsStore(Opener open) : m_open(std::move(open)) {}
+SettingsStore::SettingsStore(std::unique_ptr<platform::SettingsBackend> backend)
+    : m_backend(std::move(backend))
+{}
 
 SettingsStore::~SettingsStore() = default;
 
-SettingsStore::Area &SettingsStore::area(std::string_view application)
-{
-    auto found = m_areas.find(application);
-    if (found == m_areas.end()) {
-        found = m_areas.emplace(std::string(application), Area{}).first;
-        found->second.backend = m_open(application);
-    }
-    return found->second;
-}
-
-std::optional<std::string> SettingsStore::lookup(std::string_view application,
-                                                 std::string_view section, std::string_view key)
-{
-    Area &where = area(application);
-    if (const auto group = where.unsaved.find(section); group != where.unsaved.end()) {
-        if (const auto value = group->second.find(key); value != group->second.end())
-            return value->second;
-    }
-    return where.backend ? where.backend->read(section, key) : std::nullopt;
-}
-
-std::string SettingsStore::GetSetting(std::string_view application, std::string_view section,
-                                      std::string_view key, std::string_view defaultText)
-{
-    std::optional<std::string> text = lookup(application, section, key);
-    return text ? std::move(*text) : std::string(defaultText);
-}
-
-void SettingsStore::SaveSetting(std::string_view application, std::string_view section,
-                                std::string_view key, std::string_view text)
-{
-    write(application, section, {{std::string(key), std::string(text)}});
-}
-
-void SettingsStore::write(std::string_view application, std::string_view section,
-                          std::vector<platform::StoredValue> values)
-{
-    Area &where = area(application);
-    auto &unsaved = where.unsaved[std::string(section)];
-    // What an earlier save could not write goes first, so that this save's values win.
-    std::vector<platform::StoredValue> all;
-    all.reserve(unsaved.size() + values.size());
-    for (auto &[key, text] : unsaved)
-        all.push_back({key, text});
-    std::move(values.begin(), values.end(), std::back_inserter(all));
-    if (where.backend && where.backend->write(section, all)) {
-        unsaved.clear();
-        return;
-    }
-    for (auto &value : all)
-        unsaved[value.key] = std::move(value.text);
-}
-
 std::optional<std::string> SettingsStore::stored(std::string_view key)
 {
-    return lookup(kApplication, kSection, key);
+    if (const auto value = m_unsaved.find(key); value != m_unsaved.end())
+        return value->second;
+    return m_backend->read(kSection, key);
 }
 
 float SettingsStore::read(const keys::GeometryKey &key)
@@ -72,7 +23,7 @@ float SettingsStore::read(const keys::GeometryKey &key)
 
 std::string SettingsStore::read(const keys::NameKey &key)
 {
-    return GetSetting(kApplication, kSection, key.name, {});
+    return stored(key.name).value_or(std::string());
 }
 
 std::int16_t SettingsStore::boxValue(const keys::FlagKey &key)
@@ -117,7 +68,18 @@ SettingsStore::Batch &SettingsStore::Batch::add(const keys::FlagKey &key, std::i
 
 void SettingsStore::save(const Batch &batch)
 {
-    write(kApplication, kSection, batch.m_values);
+    // What an earlier save could not write goes first, so that this save's values win.
+    std::vector<platform::StoredValue> all;
+    all.reserve(m_unsaved.size() + batch.m_values.size());
+    for (const auto &[key, text] : m_unsaved)
+        all.push_back({key, text});
+    all.insert(all.end(), batch.m_values.begin(), batch.m_values.end());
+    if (m_backend->write(kSection, all)) {
+        m_unsaved.clear();
+        return;
+    }
+    for (auto &value : all)
+        m_unsaved[value.key] = std::move(value.text);
 }
 
 void SettingsStore::save(const keys::GeometryKey &key, float value)

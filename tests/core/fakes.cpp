@@ -22,15 +22,15 @@ bool FakeBackend::write(std::string_view, const std::vector<platform::StoredValu
 FakeSettingsView::FakeSettingsView(Log &shared, WhileOpen user)
     : FakeWindow(shared), whileOpen(std::move(user))
 {
-    for (int n = 1; n <= 10; ++n)
-        boxes.emplace_back(log, layout::settingsWindow::enableBox(n).name,
-                           layout::settingsWindow::designValue(n));
+    for (int n = 1; n <= keys::kSlotCount; ++n)
+        boxes.emplace_back(log, layout::settingsWindow::enableBox(n));
 }
 
 FakeMainView::FakeMainView(Log &shared) : FakeWindow(shared)
 {
-    for (int n = 1; n <= 10; ++n) {
-        boxes.emplace_back(log, layout::mainWindow::box(n).name).visible = n <= 5;
+    for (int n = 1; n <= keys::kSlotCount; ++n) {
+        boxes.emplace_back(log, layout::mainWindow::box(n).name).visible =
+            layout::mainWindow::box(n).designVisible;
         timers.emplace_back(log, "PROCESS_WATCHER_TIMER_" + std::to_string(n));
     }
 }

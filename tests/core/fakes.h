@@ -104,11 +104,14 @@ struct FakeNameBox final : NameBox, Named
 
 struct FakeCheckBox final : CheckBox, Named
 {
-    FakeCheckBox(Log &shared, std::string named, int value)
-        : Named(shared, std::move(named)), v(value)
+    FakeCheckBox(Log &shared, const layout::Control &design)
+        : Named(shared, design.name), v(design.designChecked ? 1 : 0)
     {}
-    int value() const override { return v; }
-    void setValue(int value) override { set(v, value, "value " + std::to_string(value)); }
+    bool isChecked() const override { return v == 1; }
+    void setChecked(bool checked) override
+    {
+        set(v, checked ? 1 : 0, std::string("value ") + (checked ? "1" : "0"));
+    }
     int v;
 };
 
@@ -169,8 +172,7 @@ struct FakeSettingsView final : FakeWindow<SettingsView>
     }
 
     std::vector<FakeCheckBox> boxes; // at their design values
-    FakeCheckBox onTop{log, std::string(layout::settingsWindow::alwaysOnTopBox().name),
-                       layout::settingsWindow::kAlwaysOnTopDesignValue};
+    FakeCheckBox onTop{log, layout::settingsWindow::alwaysOnTopBox()};
     std::string creator{layout::settingsWindow::creator().caption};
     ZEL_VANTO_SETTINGS *shown = nullptr;
     WhileOpen whileOpen;

@@ -24,19 +24,18 @@ struct Core
     using Stored = std::map<std::string, std::string, std::less<>>;
     explicit Core(std::initializer_list<Stored::value_type> seed = {}) : Core(Stored(seed)) {}
     explicit Core(Stored stored)
-        : store([this, stored](std::string_view) {
+        : store([this, stored] {
               auto owned = std::make_unique<FakeBackend>(log);
               owned->values = stored;
               backend = owned.get();
               return owned;
-          }),
+          }()),
           probe([this] {
               auto owned = std::make_unique<FakeQuery>();
               query = owned.get();
               return owned;
           }())
     {
-        store.GetSetting(SettingsStore::kApplication, SettingsStore::kSection, "", "");
         log.clear();
     }
 

@@ -88,11 +88,11 @@ TEST(SettingsWindow, EveryClickActsAtOnceAndWritesEvenAnUnchangedValue)
     core.main.Form_Load();
     const Log log = openSettings(core, [](FakeSettingsView &view, ZEL_VANTO_SETTINGS &settings) {
         for (int value : {0, 1, 1}) { // the same value again is written again
-            view.enableBox(3).setValue(value);
+            view.enableBox(3).setChecked(value == 1);
             settings.ENABLE_PW_Click(3);
         }
         for (int value : {1, 0}) {
-            view.alwaysOnTopBox().setValue(value);
+            view.alwaysOnTopBox().setChecked(value == 1);
             settings.AlwaysOnTopTimer_TICKBOX_Click();
         }
         settings.ZEL_VANTO_CREATOR_DblClick();
@@ -141,4 +141,43 @@ TEST(SettingsWindow, ReopensWhereItWasClosedWithItsDesignSize)
         settings.OK_BUTTON_Click();
     });
     EXPECT_THAT(writes(log), ElementsAre("write AlwaysOnTopTimer_TICKBOX=0"));
+}
+
+TEST(Keyboard, TabOrdersAndTheKeysEachWindowBinds)
+{
+    const auto names = [](const layout::Window &window) {
+        Log order;
+        for (const layout::Control *control : window.tabOrder())
+            order.push_back(control->name);
+        return order;
+    };
+    Log mainOrder;
+    for (int n = 1; n <= 10; ++n)
+        mainOrder.push_back("PROCESS_TEXTBOX_" + std::to_string(n));
+    mainOrder.push_back("ZEL_TITLE");
+    EXPECT_EQ(names(layout::mainWindow::window()), mainOrder);
+    Log settingsOrder;
+    for (int n = 1; n <= 10; ++n)
+        settingsOrder.push_back("ENABLE_PW_" + std::to_string(n));
+    settingsOrder.push_back("OK_BUTTON");
+    settingsOrder.push_back("AlwaysOnTopTimer_TICKBOX");
+    EXPECT_EQ(names(layout::settingsWindow::window()), settingsOrder);
+
+    // Space and Enter on the title strip open the settings window, which takes neither Space
+    // (its check boxes' own key) nor anything but Enter and Escape away from the toolkit.
+    using layout::Key;
+    Core core;
+    core.main.Form_Load();
+    int opened = 0;
+    core.view.settingsWhileOpen = [&opened](FakeSettingsView &, ZEL_VANTO_SETTINGS &settings) {
+        ++opened;
+        EXPECT_TRUE(settings.Form_KeyDown(Key::Enter));
+        EXPECT_TRUE(settings.Form_KeyDown(Key::Escape));
+        EXPECT_FALSE(settings.Form_KeyDown(Key::Space));
+    };
+    EXPECT_TRUE(core.main.KeyDown("ZEL_TITLE", Key::Space));
+    EXPECT_TRUE(core.main.KeyDown("ZEL_TITLE", Key::Enter));
+    EXPECT_FALSE(core.main.KeyDown("ZEL_TITLE", Key::Escape));
+    EXPECT_FALSE(core.main.KeyDown("PROCESS_TEXTBOX_1", Key::Enter));
+    EXPECT_EQ(opened, 2);
 }

@@ -36,7 +36,7 @@ static QString focusName()
 struct Program
 {
     TestStore files;
-    SettingsStore store{&platform::openUserSettings};
+    SettingsStore store{platform::openUserSettings(SettingsStore::kApplication)};
     ProcessProbe probe{platform::createProcessQuery()};
     std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder();
     QtMainWindow main;
@@ -78,7 +78,7 @@ struct Program
             return false;
         auto *title = main.findChild<QLabel *>(QStringLiteral("ZEL_TITLE"));
         if (byKeyboard)
-            QTest::keyClick(main.windowHandle(), Qt::Key_Space);
+            QTest::keyClick(main.windowHandle(), Qt::Key_Return);
         else
             QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, title->geometry().center());
         return opened;
@@ -99,6 +99,7 @@ private slots:
         QVERIFY(program.withSettings([&](QtSettingsWindow &dialog) {
             QCOMPARE(dialog.size(), QSize(482, 301));
             QCOMPARE(dialog.windowHandle()->transientParent(), program.main.windowHandle());
+            QVERIFY(dialog.windowIcon().isNull()); // none of its own, none inherited
             QTRY_COMPARE(focusName(), "ENABLE_PW_1");
             for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
                 QTest::keyClick(dialog.windowHandle(), key);
@@ -153,7 +154,7 @@ private slots:
 
         Program program;
         QTRY_COMPARE(focusName(), "PROCESS_TEXTBOX_1");
-        // Boxes 1-5 (6-10 are hidden), then the title strip, which opens the settings on Space.
+        // Boxes 1-5 (6-10 are hidden), then the title strip, which opens the settings on Enter.
         for (const char *next : {"PROCESS_TEXTBOX_2", "PROCESS_TEXTBOX_3", "PROCESS_TEXTBOX_4",
                                  "PROCESS_TEXTBOX_5", "ZEL_TITLE"}) {
             QTest::keyClick(program.main.windowHandle(), Qt::Key_Tab);

@@ -19,7 +19,7 @@ TEST(MainWindow, LaysOutTheDesignAt96DpiAndAfterADpiChange)
         // 240 + 360 (n - 1) twips down, 375 high: 16 + 24 (n - 1), 25 pixels.
         EXPECT_EQ(placeOf(program.box(n)), (Place{0, 16 + 24 * (n - 1), 105, 41 + 24 * (n - 1)}));
         EXPECT_EQ(IsWindowVisible(program.box(n)) != 0, n <= 5);
-        EXPECT_GE(SendMessageW(program.box(n), EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
+        EXPECT_EQ(SendMessageW(program.box(n), EM_GETLIMITTEXT, 0, 0), layout::kMaxNameLength);
     }
     // The keyboard starts in box 1; Tab goes down the visible boxes, to the title strip and
     // round again.

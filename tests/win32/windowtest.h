@@ -159,7 +159,7 @@ struct Program
     Rgb boxColour(int n) const { return pixel(hwnd(), {4, 28 + 24 * (n - 1)}); }
 
     TestKey key;
-    SettingsStore store{[this](std::string_view) { return key.backend(); }};
+    SettingsStore store{key.backend()};
     ProcessProbe probe{platform::createProcessQuery()};
     std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder();
     Win32MainWindow view;

@@ -15,13 +15,13 @@ class ZEL_VANTO_SETTINGS;
 // its view: it creates the controls from the layout tables, passes every event to the
 // behaviour's handler, and does what the behaviour asks. It decides nothing itself.
 
-// A check box: 0 unchecked, 1 checked. Setting the value is not a click.
+// A check box. Checking it here is not a click.
 class CheckBox
 {
 public:
     virtual ~CheckBox() = default;
-    virtual int value() const = 0;
-    virtual void setValue(int value) = 0;
+    virtual bool isChecked() const = 0;
+    virtual void setChecked(bool checked) = 0;
 };
 
 // What both windows share: their place on the screens.

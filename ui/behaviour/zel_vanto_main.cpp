@@ -7,16 +7,16 @@
 
 namespace {
 
-template <typename T, typename Make> std::array<T *, WatcherSlots::kCount> perSlot(Make make)
+template <typename T, typename Make> std::vector<T *> perSlot(Make make)
 {
-    std::array<T *, WatcherSlots::kCount> all{};
-    for (int n = 1; n <= WatcherSlots::kCount; ++n)
-        all[static_cast<std::size_t>(n - 1)] = &make(n);
+    std::vector<T *> all;
+    for (int n = 1; n <= keys::kSlotCount; ++n)
+        all.push_back(&make(n));
     return all;
 }
 
-const WindowPlacement::Keys kPlacementKeys{keys::mainLeft(), keys::mainTop(), keys::mainWidth(),
-                                           keys::mainHeight()};
+const WindowPlacement::Keys kPlacementKeys{keys::mainLeft, keys::mainTop, keys::mainWidth,
+                                           keys::mainHeight};
 
 } // namespace
 
@@ -40,21 +40,21 @@ void ZEL_VANTO_MAIN::Form_Load()
 
     m_keeper.setup();
     m_view.nameSaveTimer().setInterval(layout::mainWindow::kNameSavePauseMs);
-    std::array<bool, WatcherSlots::kCount> enabled{};
-    std::array<std::string, WatcherSlots::kCount> names;
-    for (int n = 1; n <= WatcherSlots::kCount; ++n)
-        enabled[static_cast<std::size_t>(n - 1)] = m_store.onAtStart(keys::enablePw(n));
-    for (int n = 1; n <= WatcherSlots::kCount; ++n)
-        names[static_cast<std::size_t>(n - 1)] = m_store.read(keys::processTextbox(n));
+    std::vector<bool> enabled;
+    std::vector<std::string> names;
+    for (int n = 1; n <= keys::kSlotCount; ++n)
+        enabled.push_back(m_store.onAtStart(keys::enablePw(n)));
+    for (int n = 1; n <= keys::kSlotCount; ++n)
+        names.push_back(m_store.read(keys::processTextbox(n)));
     m_slots.setup(enabled, names, m_view.windowTextColour());
-    if (m_store.onAtStart(keys::alwaysOnTop()))
+    if (m_store.onAtStart(keys::alwaysOnTop))
         m_keeper.enableKeeper();
     else
         m_keeper.disableKeeper();
 
     // The keyboard starts in the first visible box.
-    for (int n = 1; n <= WatcherSlots::kCount; ++n) {
-        if (enabled[static_cast<std::size_t>(n - 1)]) {
+    for (int n = 1; n <= keys::kSlotCount; ++n) {
+        if (enabled[keys::slotIndex(n)]) {
             m_view.focus(layout::mainWindow::box(n).name);
             break;
         }
@@ -76,12 +76,12 @@ void ZEL_VANTO_MAIN::saveState()
     if (m_view.knowsPlace()) {
         const int dpi = m_view.dpi();
         const WindowPlacement now = m_placement.now(m_view.outerCorner(), m_view.clientSize(), dpi);
-        batch.add(keys::mainLeft(), now.left)
-            .add(keys::mainTop(), now.top)
-            .add(keys::mainWidth(), now.width)
-            .add(keys::mainHeight(), now.height);
+        batch.add(keys::mainLeft, now.left)
+            .add(keys::mainTop, now.top)
+            .add(keys::mainWidth, now.width)
+            .add(keys::mainHeight, now.height);
     }
-    for (int n = 1; n <= WatcherSlots::kCount; ++n)
+    for (int n = 1; n <= keys::kSlotCount; ++n)
         batch.add(keys::processTextbox(n), m_slots.slot(n).box().text());
     m_store.save(batch);
     m_typed.fill(false);
@@ -91,7 +91,7 @@ void ZEL_VANTO_MAIN::saveState()
 void ZEL_VANTO_MAIN::PROCESS_TEXTBOX_Change(int n)
 {
     m_slots.slot(n).nameChanged();
-    m_typed[static_cast<std::size_t>(n - 1)] = true;
+    m_typed[keys::slotIndex(n)] = true;
     // Saved once typing pauses: every edit starts the pause afresh.
     m_view.nameSaveTimer().start();
 }
@@ -111,8 +111,8 @@ void ZEL_VANTO_MAIN::saveTypedNames()
     m_view.nameSaveTimer().stop();
     SettingsStore::Batch batch;
     bool any = false;
-    for (int n = 1; n <= WatcherSlots::kCount; ++n) {
-        if (m_typed[static_cast<std::size_t>(n - 1)]) {
+    for (int n = 1; n <= keys::kSlotCount; ++n) {
+        if (m_typed[keys::slotIndex(n)]) {
             batch.add(keys::processTextbox(n), m_slots.slot(n).box().text());
             any = true;
         }
@@ -132,6 +132,16 @@ void ZEL_VANTO_MAIN::ZEL_TITLE_Click()
     // Back where the user was: some window managers give the focus to no window at all.
     if (!hadFocus.empty())
         m_view.focus(hadFocus);
+}
+
+bool ZEL_VANTO_MAIN::KeyDown(std::string_view control, layout::Key key)
+{
+    const layout::Control *pressed = layout::mainWindow::window().find(control);
+    if (!pressed || !layout::clicks(*pressed, key))
+        return false;
+    if (pressed->role == layout::Role::Title)
+        ZEL_TITLE_Click();
+    return true;
 }
 
 void ZEL_VANTO_MAIN::PROCESS_WATCHER_TIMER_Timer(int n)

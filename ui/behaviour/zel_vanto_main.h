@@ -1,5 +1,6 @@
 #pragma once
 
+#include "layout.h"
 #include "topmostkeeper.h"
 #include "watcherslot.h"
 #include "windowplacement.h"
@@ -28,6 +29,8 @@ public:
     void saveState();
 
     void ZEL_TITLE_Click();
+    // A key pressed on the control of this name; true when it acted as a click on it.
+    bool KeyDown(std::string_view control, layout::Key key);
     void PROCESS_WATCHER_TIMER_Timer(int n);
     void AlwaysOnTopTimer_Timer();
     // The user changed the text of box n (not the load setting it).
@@ -45,7 +48,7 @@ private:
     SettingsStore &m_store;
     WatcherSlots m_slots;
     TopmostKeeper m_keeper;
-    WindowPlacement m_placement;                      // as applied at load
-    std::array<bool, WatcherSlots::kCount> m_typed{}; // names typed and not saved yet
+    WindowPlacement m_placement;                  // as applied at load
+    std::array<bool, keys::kSlotCount> m_typed{}; // names typed and not saved yet
     bool m_unloaded = false;
 };

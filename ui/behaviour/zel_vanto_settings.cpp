@@ -6,15 +6,17 @@
 #include "views.h"
 #include "watcherslot.h"
 
+#include <algorithm>
+
 namespace {
 
-const WindowPlacement::Keys kPlacementKeys{keys::settingsLeft(), keys::settingsTop(),
-                                           keys::settingsWidth(), keys::settingsHeight()};
+const WindowPlacement::Keys kPlacementKeys{keys::settingsLeft, keys::settingsTop,
+                                           keys::settingsWidth, keys::settingsHeight};
 
-// The value a box shows for a stored value: only 1 checks it.
-int shownValue(std::int16_t stored)
+// A check box's value: 1 checked, 0 unchecked; only a stored 1 checks it.
+std::int16_t valueOf(const CheckBox &box)
 {
-    return stored == 1 ? 1 : 0;
+    return box.isChecked() ? 1 : 0;
 }
 
 } // namespace
@@ -35,16 +37,16 @@ void ZEL_VANTO_SETTINGS::Form_Load()
 
     // Setting a box to a value other than the one it shows counts as a click on it.
     CheckBox &onTop = m_view.alwaysOnTopBox();
-    const int onTopValue = shownValue(m_store.boxValue(keys::alwaysOnTop()));
-    if (onTop.value() != onTopValue) {
-        onTop.setValue(onTopValue);
+    const bool onTopChecked = m_store.boxValue(keys::alwaysOnTop) == 1;
+    if (onTop.isChecked() != onTopChecked) {
+        onTop.setChecked(onTopChecked);
         AlwaysOnTopTimer_TICKBOX_Click();
     }
-    for (int n = 1; n <= WatcherSlots::kCount; ++n) {
+    for (int n = 1; n <= keys::kSlotCount; ++n) {
         CheckBox &box = m_view.enableBox(n);
-        const int value = shownValue(m_store.boxValue(keys::enablePw(n)));
-        if (box.value() != value) {
-            box.setValue(value);
+        const bool checked = m_store.boxValue(keys::enablePw(n)) == 1;
+        if (box.isChecked() != checked) {
+            box.setChecked(checked);
             ENABLE_PW_Click(n);
         }
     }
@@ -53,22 +55,22 @@ void ZEL_VANTO_SETTINGS::Form_Load()
 
 void ZEL_VANTO_SETTINGS::ENABLE_PW_Click(int n)
 {
-    const int value = m_view.enableBox(n).value();
+    const std::int16_t value = valueOf(m_view.enableBox(n));
     if (value == 1)
         m_slots.enable(n);
     else
         m_slots.disable(n);
-    m_store.save(keys::enablePw(n), static_cast<std::int16_t>(value));
+    m_store.save(keys::enablePw(n), value);
 }
 
 void ZEL_VANTO_SETTINGS::AlwaysOnTopTimer_TICKBOX_Click()
 {
-    const int value = m_view.alwaysOnTopBox().value();
+    const std::int16_t value = valueOf(m_view.alwaysOnTopBox());
     if (value == 1)
         m_keeper.enableKeeper();
     else
         m_keeper.disableKeeper();
-    m_store.save(keys::alwaysOnTop(), static_cast<std::int16_t>(value));
+    m_store.save(keys::alwaysOnTop, value);
 }
 
 void ZEL_VANTO_SETTINGS::OK_BUTTON_Click()
@@ -78,6 +80,12 @@ void ZEL_VANTO_SETTINGS::OK_BUTTON_Click()
     if (!position.empty())
         m_store.save(position);
     m_view.closeWindow();
+}
+
+bool ZEL_VANTO_SETTINGS::Form_KeyDown(layout::Key key)
+{
+    const auto &unbound = layout::settingsWindow::window().unboundKeys;
+    return std::find(unbound.begin(), unbound.end(), key) != unbound.end();
 }
 
 void ZEL_VANTO_SETTINGS::ZEL_VANTO_CREATOR_DblClick()
@@ -92,7 +100,7 @@ void ZEL_VANTO_SETTINGS::Form_Unload()
     m_unloaded = true;
     SettingsStore::Batch batch;
     addPosition(batch);
-    batch.add(keys::alwaysOnTop(), static_cast<std::int16_t>(m_view.alwaysOnTopBox().value()));
+    batch.add(keys::alwaysOnTop, valueOf(m_view.alwaysOnTopBox()));
     m_store.save(batch);
 }
 
@@ -104,5 +112,5 @@ void ZEL_VANTO_SETTINGS::addPosition(SettingsStore::Batch &batch) const
         return;
     const int dpi = m_view.dpi();
     const WindowPlacement now = m_placement.now(m_view.outerCorner(), m_view.clientSize(), dpi);
-    batch.add(keys::settingsLeft(), now.left).add(keys::settingsTop(), now.top);
+    batch.add(keys::settingsLeft, now.left).add(keys::settingsTop, now.top);
 }

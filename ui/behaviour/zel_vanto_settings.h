@@ -1,5 +1,6 @@
 #pragma once
 
+#include "layout.h"
 #include "settingsstore.h"
 #include "windowplacement.h"
 
@@ -25,6 +26,9 @@ public:
     void AlwaysOnTopTimer_TICKBOX_Click();
     void OK_BUTTON_Click();
     void ZEL_VANTO_CREATOR_DblClick();
+    // A key pressed in the window; true when the window takes it so that the toolkit must not
+    // act on it (Enter and Escape, which the window binds to nothing).
+    bool Form_KeyDown(layout::Key key);
 
 private:
     void addPosition(SettingsStore::Batch &batch) const;

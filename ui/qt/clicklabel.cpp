@@ -1,9 +1,10 @@
 #include "clicklabel.h"
 
+#include "uistyle.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyleOptionFocusRect>
 
 void ClickLabel::mousePressEvent(QMouseEvent *event)
 {
@@ -31,17 +32,13 @@ void ClickLabel::mouseDoubleClickEvent(QMouseEvent *event)
 
 void ClickLabel::keyPressEvent(QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Space:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (!event->isAutoRepeat())
-            emit clicked();
+    const std::optional<layout::Key> key = uistyle::designKey(*event);
+    // A key held down acts once.
+    if (key && keyHandler && (event->isAutoRepeat() || keyHandler(*key))) {
         event->accept();
         return;
-    default:
-        QLabel::keyPressEvent(event);
     }
+    QLabel::keyPressEvent(event);
 }
 
 void ClickLabel::paintEvent(QPaintEvent *event)
@@ -49,11 +46,9 @@ void ClickLabel::paintEvent(QPaintEvent *event)
     QLabel::paintEvent(event);
     if (!hasFocus())
         return;
-    // Where the keyboard is, as a button shows it.
+    // Where the keyboard is: a frame in the text's colour, which stands out as the text does.
     QPainter painter(this);
-    QStyleOptionFocusRect option;
-    option.initFrom(this);
-    option.rect = rect().adjusted(1, 1, -1, -1);
-    option.backgroundColor = palette().color(QPalette::Window);
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    const int width = layout::kFocusFrameWidth;
+    painter.setPen(QPen(palette().color(QPalette::WindowText), width));
+    painter.drawRect(QRectF(rect()).adjusted(width / 2.0, width / 2.0, -width / 2.0, -width / 2.0));
 }

@@ -1,15 +1,21 @@
 #pragma once
 
-#include <QLabel>
+#include "layout.h"
 
-// A label that works as a button: it reports clicks (press and release on it) and double-clicks,
-// and, when it takes the keyboard focus, Space and Enter as clicks.
+#include <QLabel>
+#include <functional>
+
+// A label that reports clicks (press and release on it) and double-clicks, and passes the keys
+// pressed while it has the focus to `keyHandler`, which says whether it took them. With the
+// focus it shows a frame in its own text colour.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
 
 public:
     using QLabel::QLabel;
+
+    std::function<bool(layout::Key)> keyHandler;
 
 signals:
     void clicked();

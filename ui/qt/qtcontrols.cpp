@@ -18,14 +18,10 @@ void QtNameBox::setText(const std::string &text)
 
 namespace {
 
-// Every tick sets the colours; a palette set again costs as much as a change.
 void setColour(QLineEdit *box, QPalette::ColorRole role, Rgb colour)
 {
-    const QColor wanted = uistyle::toQColor(colour);
-    if (box->palette().color(role) == wanted)
-        return;
     QPalette palette = box->palette();
-    palette.setColor(role, wanted);
+    palette.setColor(role, uistyle::toQColor(colour));
     box->setPalette(palette);
 }
 
@@ -76,12 +72,12 @@ bool QtTimer::isRunning() const
     return m_timer->isActive();
 }
 
-int QtCheckBox::value() const
+bool QtCheckBox::isChecked() const
 {
-    return m_box->isChecked() ? 1 : 0;
+    return m_box->isChecked();
 }
 
-void QtCheckBox::setValue(int value)
+void QtCheckBox::setChecked(bool checked)
 {
-    m_box->setChecked(value == 1);
+    m_box->setChecked(checked);
 }

@@ -45,8 +45,8 @@ class QtCheckBox final : public CheckBox
 {
 public:
     explicit QtCheckBox(QCheckBox *box) : m_box(box) {}
-    int value() const override;
-    void setValue(int value) override;
+    bool isChecked() const override;
+    void setChecked(bool checked) override;
 
 private:
     QCheckBox *m_box;

@@ -13,15 +13,8 @@
 #include <QStyleHints>
 #include <QTimer>
 #include <QWindow>
-#include <algorithm>
-#include <limits>
 
 namespace {
-
-std::size_t index(int n)
-{
-    return static_cast<std::size_t>(std::clamp(n, 1, 10) - 1);
-}
 
 QString qText(std::string_view text)
 {
@@ -77,34 +70,24 @@ QtMainWindow::QtMainWindow()
     setFont(uistyle::designFont(layout::kWindowFont));
     uistyle::paintButtonFace(this);
 
-    const layout::Control &title = layout::mainWindow::title();
-    m_title = new ClickLabel(QString::fromStdString(title.caption), this);
-    uistyle::applyDesign(m_title, title);
-
-    for (int n = 1; n <= 10; ++n) {
-        auto *box = new QLineEdit(this);
-        uistyle::applyDesign(box, layout::mainWindow::box(n));
-        box->setAlignment(Qt::AlignCenter);
-        box->setMaxLength(std::numeric_limits<int>::max());
-        box->setStyle(uistyle::exactColourStyle());
-        box->setVisible(n <= 5); // the design state, until the load reads the store
-        connect(box, &QLineEdit::textEdited, this, [this, n] {
-            if (m_behaviour)
-                m_behaviour->PROCESS_TEXTBOX_Change(n);
-        });
-        box->installEventFilter(this);
-        auto *timer = new QTimer(this);
-        timer->setObjectName(QStringLiteral("PROCESS_WATCHER_TIMER_%1").arg(n));
-        m_boxes[index(n)] = box;
-        m_nameBoxes[index(n)] = std::make_unique<QtNameBox>(box);
-        m_timers[index(n)] = std::make_unique<QtTimer>(timer);
-        connect(timer, &QTimer::timeout, this, [this, n] {
-            if (m_behaviour)
-                m_behaviour->PROCESS_WATCHER_TIMER_Timer(n);
-        });
+    // The controls in the order they stack, so that the title strip lies above box 1, whose top
+    // border it overlaps.
+    for (const layout::Control &control : layout::mainWindow::window().controls) {
+        if (control.role == layout::Role::Title) {
+            auto *title = new ClickLabel(QString::fromStdString(control.caption), this);
+            uistyle::applyDesign(title, control);
+            title->keyHandler = [this, name = control.name](layout::Key key) {
+                return m_behaviour && m_behaviour->KeyDown(name, key);
+            };
+            connect(title, &ClickLabel::clicked, this, [this] {
+                if (m_behaviour)
+                    m_behaviour->ZEL_TITLE_Click();
+            });
+        } else if (control.role == layout::Role::NameBox) {
+            addSlot(control);
+        }
     }
-    // The title strip overlaps box 1 by one pixel; keep it on top of the box's border.
-    m_title->raise();
+    uistyle::applyTabOrder(*this, layout::mainWindow::window());
 
     m_keeperTimer.get()->setObjectName(QStringLiteral("AlwaysOnTopTimer"));
     connect(m_keeperTimer.get(), &QTimer::timeout, this, [this] {
@@ -116,20 +99,35 @@ QtMainWindow::QtMainWindow()
         if (m_behaviour)
             m_behaviour->NameSaveTimer_Timer();
     });
-    // The title strip takes the focus after the boxes and opens the settings window as a button.
-    m_title->setFocusPolicy(Qt::TabFocus);
-    connect(m_title, &ClickLabel::clicked, this, [this] {
-        if (m_behaviour)
-            m_behaviour->ZEL_TITLE_Click();
-    });
-
-    for (int n = 1; n < 10; ++n)
-        setTabOrder(m_boxes[index(n)], m_boxes[index(n + 1)]);
-    setTabOrder(m_boxes[index(10)], m_title);
     new CursorBlinkTimeout(this);
 }
 
 QtMainWindow::~QtMainWindow() = default;
+
+void QtMainWindow::addSlot(const layout::Control &design)
+{
+    const int n = design.slot;
+    auto *box = new QLineEdit(this);
+    uistyle::applyDesign(box, design);
+    box->setAlignment(Qt::AlignCenter);
+    box->setMaxLength(layout::kMaxNameLength);
+    box->setStyle(uistyle::exactColourStyle());
+    box->setVisible(design.designVisible); // until the load reads the store
+    connect(box, &QLineEdit::textEdited, this, [this, n] {
+        if (m_behaviour)
+            m_behaviour->PROCESS_TEXTBOX_Change(n);
+    });
+    box->installEventFilter(this);
+    auto *timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("PROCESS_WATCHER_TIMER_%1").arg(n));
+    connect(timer, &QTimer::timeout, this, [this, n] {
+        if (m_behaviour)
+            m_behaviour->PROCESS_WATCHER_TIMER_Timer(n);
+    });
+    m_boxes[keys::slotIndex(n)] = box;
+    m_nameBoxes[keys::slotIndex(n)] = std::make_unique<QtNameBox>(box);
+    m_timers[keys::slotIndex(n)] = std::make_unique<QtTimer>(timer);
+}
 
 int QtMainWindow::dpi() const
 {
@@ -212,8 +210,8 @@ Rgb QtMainWindow::windowTextColour() const
 bool QtMainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusOut && m_behaviour) {
-        for (int n = 1; n <= 10; ++n) {
-            if (watched == m_boxes[index(n)])
+        for (int n = 1; n <= keys::kSlotCount; ++n) {
+            if (watched == m_boxes[keys::slotIndex(n)])
                 m_behaviour->PROCESS_TEXTBOX_LostFocus(n);
         }
     }
@@ -222,17 +220,17 @@ bool QtMainWindow::eventFilter(QObject *watched, QEvent *event)
 
 NameBox &QtMainWindow::box(int n)
 {
-    return *m_nameBoxes[index(n)];
+    return *m_nameBoxes[keys::slotIndex(n)];
 }
 
 Timer &QtMainWindow::slotTimer(int n)
 {
-    return *m_timers[index(n)];
+    return *m_timers[keys::slotIndex(n)];
 }
 
 QLineEdit *QtMainWindow::boxWidget(int n) const
 {
-    return m_boxes[index(n)];
+    return m_boxes[keys::slotIndex(n)];
 }
 
 platform::WindowId QtMainWindow::windowId()

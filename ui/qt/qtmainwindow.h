@@ -1,5 +1,6 @@
 #pragma once
 
+#include "layout.h"
 #include "qtcontrols.h"
 #include "views.h"
 
@@ -7,7 +8,6 @@
 #include <array>
 #include <memory>
 
-class ClickLabel;
 class QLineEdit;
 class QTimer;
 class ZEL_VANTO_MAIN;
@@ -56,11 +56,13 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Box n with its timer, forwarding their events to the handlers of slot n.
+    void addSlot(const layout::Control &design);
+
     ZEL_VANTO_MAIN *m_behaviour = nullptr;
-    ClickLabel *m_title = nullptr;
-    std::array<QLineEdit *, 10> m_boxes{};
-    std::array<std::unique_ptr<QtNameBox>, 10> m_nameBoxes;
-    std::array<std::unique_ptr<QtTimer>, 10> m_timers;
+    std::array<QLineEdit *, keys::kSlotCount> m_boxes{};
+    std::array<std::unique_ptr<QtNameBox>, keys::kSlotCount> m_nameBoxes;
+    std::array<std::unique_ptr<QtTimer>, keys::kSlotCount> m_timers;
     QtTimer m_keeperTimer;
     QtTimer m_nameSaveTimer;
     // The place in the normal state, kept while the window is maximised or minimised.

@@ -11,28 +11,12 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QWindow>
-#include <algorithm>
-#include <vector>
 
 namespace {
-
-std::size_t index(int n)
-{
-    return static_cast<std::size_t>(std::clamp(n, 1, 10) - 1);
-}
 
 QString qText(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QCheckBox *makeCheckBox(const layout::Control &design, int designValue, QWidget *parent)
-{
-    auto *box = new QCheckBox(QString::fromStdString(design.caption), parent);
-    uistyle::applyDesign(box, design);
-    box->setChecked(designValue == 1);
-    uistyle::fitCaption(box);
-    return box;
 }
 
 } // namespace
@@ -44,53 +28,66 @@ QtSettingsWindow::QtSettingsWindow(QWidget *owner)
     namespace design = layout::settingsWindow;
     setObjectName(qText(design::kObjectName));
     setWindowTitle(qText(design::kCaption));
+    // No icon of its own, and none inherited from the main window.
+    setWindowIcon(QIcon());
     setWindowModality(Qt::WindowModal);
     setFont(uistyle::designFont(layout::kWindowFont));
     uistyle::paintButtonFace(this);
 
-    for (const layout::Control &label : design::labels()) {
-        auto *widget = new ClickLabel(QString::fromStdString(label.caption), this);
-        uistyle::applyDesign(widget, label);
-        if (label.name == design::creator().name)
-            m_creator = widget;
+    for (const layout::Control &control : design::window().controls) {
+        const QString caption = QString::fromStdString(control.caption);
+        switch (control.role) {
+        case layout::Role::Label:
+        case layout::Role::Title:
+        case layout::Role::NameBox:
+            uistyle::applyDesign(new ClickLabel(caption, this), control);
+            break;
+        case layout::Role::Creator:
+            m_creator = new ClickLabel(caption, this);
+            uistyle::applyDesign(m_creator, control);
+            connect(m_creator, &ClickLabel::doubleClicked, this, [this] {
+                if (m_behaviour)
+                    m_behaviour->ZEL_VANTO_CREATOR_DblClick();
+            });
+            break;
+        case layout::Role::EnableBox:
+        case layout::Role::AlwaysOnTop: {
+            auto *box = new QCheckBox(caption, this);
+            uistyle::applyDesign(box, control);
+            box->setChecked(control.designChecked);
+            uistyle::fitCaption(box);
+            auto adapter = std::make_unique<QtCheckBox>(box);
+            if (control.role == layout::Role::EnableBox) {
+                const int n = control.slot;
+                m_enableBoxes[keys::slotIndex(n)] = std::move(adapter);
+                connect(box, &QCheckBox::clicked, this, [this, n] {
+                    if (m_behaviour)
+                        m_behaviour->ENABLE_PW_Click(n);
+                });
+            } else {
+                m_alwaysOnTop = std::move(adapter);
+                connect(box, &QCheckBox::clicked, this, [this] {
+                    if (m_behaviour)
+                        m_behaviour->AlwaysOnTopTimer_TICKBOX_Click();
+                });
+            }
+            break;
+        }
+        case layout::Role::Ok: {
+            auto *ok = new QPushButton(caption, this);
+            uistyle::applyDesign(ok, control);
+            // Enter is the window's to bind (it binds nothing): OK is no default button.
+            ok->setAutoDefault(false);
+            ok->setDefault(false);
+            connect(ok, &QPushButton::clicked, this, [this] {
+                if (m_behaviour)
+                    m_behaviour->OK_BUTTON_Click();
+            });
+            break;
+        }
+        }
     }
-    for (int n = 1; n <= 10; ++n) {
-        QCheckBox *box = makeCheckBox(design::enableBox(n), design::designValue(n), this);
-        m_enableWidgets[index(n)] = box;
-        m_enableBoxes[index(n)] = std::make_unique<QtCheckBox>(box);
-        connect(box, &QCheckBox::clicked, this, [this, n] {
-            if (m_behaviour)
-                m_behaviour->ENABLE_PW_Click(n);
-        });
-    }
-    QCheckBox *onTop =
-        makeCheckBox(design::alwaysOnTopBox(), design::kAlwaysOnTopDesignValue, this);
-    m_alwaysOnTop = std::make_unique<QtCheckBox>(onTop);
-    connect(onTop, &QCheckBox::clicked, this, [this] {
-        if (m_behaviour)
-            m_behaviour->AlwaysOnTopTimer_TICKBOX_Click();
-    });
-
-    auto *ok = new QPushButton(QString::fromStdString(design::okButton().caption), this);
-    uistyle::applyDesign(ok, design::okButton());
-    // Neither Enter nor Escape is bound: OK is no default button and there is no cancel.
-    ok->setAutoDefault(false);
-    ok->setDefault(false);
-    connect(ok, &QPushButton::clicked, this, [this] {
-        if (m_behaviour)
-            m_behaviour->OK_BUTTON_Click();
-    });
-    connect(m_creator, &ClickLabel::doubleClicked, this, [this] {
-        if (m_behaviour)
-            m_behaviour->ZEL_VANTO_CREATOR_DblClick();
-    });
-
-    // Tab order: the enable boxes, OK, then "Always On Top" (the labels take no focus).
-    std::vector<QWidget *> order(m_enableWidgets.begin(), m_enableWidgets.end());
-    order.push_back(ok);
-    order.push_back(onTop);
-    for (std::size_t i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    uistyle::applyTabOrder(*this, design::window());
 }
 
 QtSettingsWindow::~QtSettingsWindow() = default;
@@ -124,7 +121,7 @@ PixelSize QtSettingsWindow::clientSize() const
 
 CheckBox &QtSettingsWindow::enableBox(int n)
 {
-    return *m_enableBoxes[index(n)];
+    return *m_enableBoxes[keys::slotIndex(n)];
 }
 
 void QtSettingsWindow::setCreatorCaption(std::string_view caption)
@@ -174,15 +171,11 @@ void QtSettingsWindow::showEvent(QShowEvent *event)
 
 void QtSettingsWindow::keyPressEvent(QKeyEvent *event)
 {
-    // QDialog would close on Escape and press a default button on Enter; this window binds
-    // neither.
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
+    // QDialog would close on Escape and press a default button on Enter.
+    const std::optional<layout::Key> key = uistyle::designKey(*event);
+    if (key && m_behaviour && m_behaviour->Form_KeyDown(*key)) {
         event->ignore();
         return;
-    default:
-        QDialog::keyPressEvent(event);
     }
+    QDialog::keyPressEvent(event);
 }

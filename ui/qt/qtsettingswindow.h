@@ -1,5 +1,6 @@
 #pragma once
 
+#include "layout.h"
 #include "qtcontrols.h"
 #include "views.h"
 
@@ -47,7 +48,6 @@ protected:
 private:
     ZEL_VANTO_SETTINGS *m_behaviour = nullptr;
     ClickLabel *m_creator = nullptr;
-    std::array<QCheckBox *, 10> m_enableWidgets{};
-    std::array<std::unique_ptr<QtCheckBox>, 10> m_enableBoxes;
+    std::array<std::unique_ptr<QtCheckBox>, keys::kSlotCount> m_enableBoxes;
     std::unique_ptr<QtCheckBox> m_alwaysOnTop;
 };

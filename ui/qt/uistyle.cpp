@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QStyle>
@@ -118,6 +119,37 @@ void fitCaption(QWidget *control)
          spacing -= 0.25) {
         font.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
         control->setFont(font);
+    }
+}
+
+std::optional<layout::Key> designKey(const QKeyEvent &event)
+{
+    switch (event.key()) {
+    case Qt::Key_Space:
+        return layout::Key::Space;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return layout::Key::Enter;
+    case Qt::Key_Escape:
+        return layout::Key::Escape;
+    default:
+        return std::nullopt;
+    }
+}
+
+void applyTabOrder(QWidget &window, const layout::Window &design)
+{
+    QWidget *previous = nullptr;
+    for (const layout::Control *control : design.tabOrder()) {
+        auto *widget = window.findChild<QWidget *>(QString::fromStdString(control->name));
+        if (!widget)
+            continue;
+        // A label in the tab order takes the focus from the keyboard only: a click on it acts.
+        if (control->kind == layout::Kind::Label)
+            widget->setFocusPolicy(Qt::TabFocus);
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
     }
 }
 

@@ -5,10 +5,12 @@
 #include <QColor>
 #include <QFont>
 #include <QRect>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+class QKeyEvent;
 class QStyle;
 class QWidget;
 
@@ -42,6 +44,12 @@ void paintButtonFace(QWidget *window);
 
 // Tightens the letters of a control's caption until it fits the control's width, if need be.
 void fitCaption(QWidget *control);
+
+// The design's name of a key, if it is one the design binds or leaves unbound on purpose.
+std::optional<layout::Key> designKey(const QKeyEvent &event);
+
+// Sets the focus chain of `window`'s controls in the design's tab order.
+void applyTabOrder(QWidget &window, const layout::Window &design);
 
 // A style that paints a box's background exactly in the colour of its palette; some native
 // styles draw their own. One instance for the whole program.

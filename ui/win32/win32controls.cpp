@@ -96,10 +96,7 @@ void Win32NameBox::setToolTip(const std::string &toolTip)
 
 void Win32NameBox::setBackground(Rgb colour)
 {
-    // Every tick sets the colour; repaint only when it changes.
     const COLORREF background = colorRef(colour);
-    if (m_background == background)
-        return;
     HBRUSH brush = CreateSolidBrush(background);
     if (!brush)
         return;
@@ -146,12 +143,12 @@ void Win32Timer::stop()
     m_running = false;
 }
 
-int Win32CheckBox::value() const
+bool Win32CheckBox::isChecked() const
 {
-    return SendMessageW(m_button, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+    return SendMessageW(m_button, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void Win32CheckBox::setValue(int value)
+void Win32CheckBox::setChecked(bool checked)
 {
-    SendMessageW(m_button, BM_SETCHECK, value == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(m_button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }

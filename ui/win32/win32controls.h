@@ -78,13 +78,13 @@ private:
     bool m_running = false;
 };
 
-// A BS_AUTOCHECKBOX button. Setting its value (BM_SETCHECK) sends no BN_CLICKED: it is no click.
+// A BS_AUTOCHECKBOX button. Checking it (BM_SETCHECK) sends no BN_CLICKED: it is no click.
 class Win32CheckBox final : public CheckBox
 {
 public:
     explicit Win32CheckBox(HWND button) : m_button(button) {}
-    int value() const override;
-    void setValue(int value) override;
+    bool isChecked() const override;
+    void setChecked(bool checked) override;
 
     HWND hwnd() const { return m_button; }
 

@@ -10,11 +10,6 @@
 
 namespace {
 
-std::size_t index(int n)
-{
-    return static_cast<std::size_t>(std::clamp(n, 1, 10) - 1);
-}
-
 // A tool window: thin caption, resizable border, a close button only, and no taskbar entry.
 const win32::DesignWindow::Frame kFrame{
     Win32MainWindow::kClassName,
@@ -39,21 +34,27 @@ Win32MainWindow::Win32MainWindow()
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                  m_window.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
     SendMessageW(m_toolTips, TTM_SETMAXTIPWIDTH, 0, 600);
-    for (int n = 1; n <= 10; ++n) {
-        // Sunken, centred, single line; the design state shows boxes 1 to 5 until the load.
-        const DWORD visible = n <= 5 ? WS_VISIBLE : 0;
-        HWND edit = m_window.addControl(design::box(n), L"EDIT",
-                                        visible | WS_TABSTOP | ES_CENTER | ES_AUTOHSCROLL,
-                                        WS_EX_CLIENTEDGE, boxId(n));
-        SendMessageW(edit, EM_SETLIMITTEXT, 0, 0); // 0: as long as the system allows
-        m_boxes[index(n)] = std::make_unique<Win32NameBox>(edit, m_toolTips);
-        m_timers[index(n)] = std::make_unique<Win32Timer>(m_window.hwnd(), UINT_PTR(n));
+    // In tab order, which is the dialog manager's order of creation.
+    for (const layout::Control *control : design::window().tabOrder()) {
+        if (control->role == layout::Role::NameBox) {
+            // Sunken, centred, single line, shown as designed until the load.
+            const int n = control->slot;
+            HWND edit = m_window.addControl(*control, L"EDIT",
+                                            (control->designVisible ? WS_VISIBLE : 0) | WS_TABSTOP |
+                                                ES_CENTER | ES_AUTOHSCROLL,
+                                            WS_EX_CLIENTEDGE, boxId(n));
+            SendMessageW(edit, EM_SETLIMITTEXT, layout::kMaxNameLength, 0);
+            m_boxes[keys::slotIndex(n)] = std::make_unique<Win32NameBox>(edit, m_toolTips);
+            m_timers[keys::slotIndex(n)] =
+                std::make_unique<Win32Timer>(m_window.hwnd(), UINT_PTR(n));
+        } else if (control->role == layout::Role::Title) {
+            // A button drawn as the design's label, so that it takes the focus; above box 1,
+            // whose top border it overlaps by a pixel.
+            m_title = m_window.addControl(*control, L"BUTTON",
+                                          WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, kTitleId);
+            SetWindowPos(m_title, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
     }
-    // After the boxes in tab order; above box 1, whose top border it overlaps by a pixel. A
-    // button drawn as the design's label: it takes the focus, and Space clicks it.
-    m_title = m_window.addControl(design::title(), L"BUTTON",
-                                  WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, kTitleId);
-    SetWindowPos(m_title, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // The timers are killed before the window goes.
@@ -82,12 +83,12 @@ int Win32MainWindow::exec()
 
 NameBox &Win32MainWindow::box(int n)
 {
-    return *m_boxes[index(n)];
+    return *m_boxes[keys::slotIndex(n)];
 }
 
 Timer &Win32MainWindow::slotTimer(int n)
 {
-    return *m_timers[index(n)];
+    return *m_timers[keys::slotIndex(n)];
 }
 
 platform::WindowId Win32MainWindow::windowId()
@@ -163,7 +164,7 @@ void Win32MainWindow::timer(UINT_PTR id)
         m_behaviour->AlwaysOnTopTimer_Timer();
     else if (id == kNameSaveTimerId)
         m_behaviour->NameSaveTimer_Timer();
-    else if (id >= 1 && id <= 10)
+    else if (id >= 1 && id <= keys::kSlotCount)
         m_behaviour->PROCESS_WATCHER_TIMER_Timer(static_cast<int>(id));
 }
 
@@ -177,10 +178,10 @@ void Win32MainWindow::command(int id, int code)
         m_behaviour->ZEL_TITLE_Click();
         return;
     }
-    for (int n = 1; n <= 10; ++n) {
+    for (int n = 1; n <= keys::kSlotCount; ++n) {
         if (id != boxId(n))
             continue;
-        if (code == EN_CHANGE && !m_boxes[index(n)]->settingText())
+        if (code == EN_CHANGE && !m_boxes[keys::slotIndex(n)]->settingText())
             m_behaviour->PROCESS_TEXTBOX_Change(n);
         else if (code == EN_KILLFOCUS)
             m_behaviour->PROCESS_TEXTBOX_LostFocus(n);

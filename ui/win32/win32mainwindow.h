@@ -72,8 +72,8 @@ private:
     HWND m_title = nullptr;
     ZEL_VANTO_MAIN *m_behaviour = nullptr;
     std::function<void()> m_unloaded;
-    std::array<std::unique_ptr<Win32NameBox>, 10> m_boxes;
-    std::array<std::unique_ptr<Win32Timer>, 10> m_timers;
+    std::array<std::unique_ptr<Win32NameBox>, keys::kSlotCount> m_boxes;
+    std::array<std::unique_ptr<Win32Timer>, keys::kSlotCount> m_timers;
     Win32Timer m_keeperTimer;
     Win32Timer m_nameSaveTimer;
 };

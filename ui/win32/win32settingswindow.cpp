@@ -4,14 +4,9 @@
 #include "wintext.h"
 #include "zel_vanto_settings.h"
 
-#include <algorithm>
+#include <vector>
 
 namespace {
-
-std::size_t index(int n)
-{
-    return static_cast<std::size_t>(std::clamp(n, 1, 10) - 1);
-}
 
 // A fixed-size tool window with a close button only; owned, so off the taskbar.
 win32::DesignWindow::Frame frame(HWND owner)
@@ -30,38 +25,53 @@ constexpr DWORD kCheckBoxStyle = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
 
 Win32SettingsWindow::Win32SettingsWindow(HWND owner) : m_window(frame(owner), *this), m_owner(owner)
 {
-    namespace design = layout::settingsWindow;
+    const layout::Window &design = layout::settingsWindow::window();
+    // The dialog manager's tab order is the order of creation: the controls that take the focus
+    // first, in the design's order, then the labels.
+    std::vector<const layout::Control *> order = design.tabOrder();
+    for (const layout::Control &control : design.controls) {
+        if (control.tabIndex == layout::kNoTab)
+            order.push_back(&control);
+    }
     int label = 0;
-    for (const layout::Control &control : design::labels()) {
-        const bool isCreator = control.name == design::creator().name;
-        // The credit line reports double-clicks; the others are plain text.
-        HWND created = m_window.addControl(control, L"STATIC",
-                                           WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE |
-                                               (isCreator ? SS_NOTIFY : 0),
-                                           0, isCreator ? kCreatorId : labelId(++label));
-        if (isCreator)
-            m_creator = created;
+    for (const layout::Control *control : order) {
+        switch (control->role) {
+        case layout::Role::EnableBox:
+        case layout::Role::AlwaysOnTop: {
+            const bool slot = control->role == layout::Role::EnableBox;
+            auto box = std::make_unique<Win32CheckBox>(
+                m_window.addControl(*control, L"BUTTON", kCheckBoxStyle, 0,
+                                    slot ? enableBoxId(control->slot) : kAlwaysOnTopId));
+            box->setChecked(control->designChecked);
+            (slot ? m_enableBoxes[keys::slotIndex(control->slot)] : m_alwaysOnTop) = std::move(box);
+            break;
+        }
+        case layout::Role::Ok:
+            // A plain push button: no default button, so Enter presses nothing.
+            m_window.addControl(*control, L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0,
+                                kOkId);
+            break;
+        case layout::Role::Creator:
+            // The credit line reports double-clicks; the other labels are plain text.
+            m_creator = m_window.addControl(*control, L"STATIC",
+                                            WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE | SS_NOTIFY, 0,
+                                            kCreatorId);
+            break;
+        case layout::Role::Label:
+        case layout::Role::Title:
+        case layout::Role::NameBox:
+            m_window.addControl(*control, L"STATIC", WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, 0,
+                                labelId(++label));
+            break;
+        }
     }
-    // Tab order is creation order: the enable boxes, OK, then "Always On Top".
-    for (int n = 1; n <= 10; ++n) {
-        auto box = std::make_unique<Win32CheckBox>(m_window.addControl(
-            design::enableBox(n), L"BUTTON", kCheckBoxStyle, 0, enableBoxId(n)));
-        box->setValue(design::designValue(n));
-        m_enableBoxes[index(n)] = std::move(box);
-    }
-    // A plain push button: no default button, so Enter presses nothing.
-    m_window.addControl(design::okButton(), L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0,
-                        kOkId);
-    m_alwaysOnTop = std::make_unique<Win32CheckBox>(m_window.addControl(
-        design::alwaysOnTopBox(), L"BUTTON", kCheckBoxStyle, 0, kAlwaysOnTopId));
-    m_alwaysOnTop->setValue(design::kAlwaysOnTopDesignValue);
 }
 
 Win32SettingsWindow::~Win32SettingsWindow() = default;
 
 CheckBox &Win32SettingsWindow::enableBox(int n)
 {
-    return *m_enableBoxes[index(n)];
+    return *m_enableBoxes[keys::slotIndex(n)];
 }
 
 void Win32SettingsWindow::setCreatorCaption(std::string_view caption)

@@ -54,7 +54,7 @@ private:
     win32::DesignWindow m_window;
     HWND m_owner;
     HWND m_creator = nullptr;
-    std::array<std::unique_ptr<Win32CheckBox>, 10> m_enableBoxes;
+    std::array<std::unique_ptr<Win32CheckBox>, keys::kSlotCount> m_enableBoxes;
     std::unique_ptr<Win32CheckBox> m_alwaysOnTop;
     ZEL_VANTO_SETTINGS *m_behaviour = nullptr;
     bool m_open = false;
