@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
-# Builds the .deb from a release configuration in its own build directory and checks it the way a
-# distribution would: lintian (any error, or any warning without an override in the package,
-# fails), the AppStream metainfo, the desktop entry and the man page as shipped, and the files and
-# dependencies the package must carry. Installs nothing: needs lintian, appstream and
-# desktop-file-utils (the test set of scripts/install-deps.sh).
+# Builds the .deb by both routes to it and checks them the way a distribution would: lintian on
+# each (any tag at all, pedantic and info included, that the package does not override with its
+# reason fails), then, on the first, the AppStream metainfo, the desktop entry and the man page as
+# shipped, and the files and dependencies the package must carry; the second must hold the same
+# files. Installs nothing: needs lintian, appstream and desktop-file-utils (the test set of
+# scripts/install-deps.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+one_deb() { # one_deb DIR: the path of the only .deb in DIR
+    local debs=("$1"/*.deb)
+    if ((${#debs[@]} != 1)) || [[ ! -f ${debs[0]} ]]; then
+        echo "test-package: expected one .deb in $1, found: ${debs[*]}" >&2
+        exit 1
+    fi
+    echo "${debs[0]}"
+}
+
+# A distribution's route: Debian's own compiler and linker flags, hardening included.
 build=build/package
-# Debian's own compiler and linker flags, hardening included, as a distribution's build uses them.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 cmake --preset release -B "$build" -DZV_WARNINGS_AS_ERRORS=ON -DCMAKE_CXX_FLAGS="$cxxflags" \
@@ -16,13 +26,17 @@ cmake --preset release -B "$build" -DZV_WARNINGS_AS_ERRORS=ON -DCMAKE_CXX_FLAGS=
 cmake --build "$build" --parallel 2
 rm -f "$build"/*.deb
 (cd "$build" && cpack --config CPackConfig.cmake >/dev/null)
-debs=("$build"/*.deb)
-if ((${#debs[@]} != 1)) || [[ ! -f ${debs[0]} ]]; then
-    echo "test-package: expected one .deb in $build, found: ${debs[*]}" >&2
-    exit 1
-fi
-deb=${debs[0]}
+deb=$(one_deb "$build")
 echo "== $deb"
+
+# The plain route, as the README gives it: the release preset and cpack in its build directory.
+unset DEB_BUILD_MAINT_OPTIONS
+cmake --preset release >/dev/null
+cmake --build --preset release --parallel 2
+rm -f build/release/*.deb
+(cd build/release && cpack >/dev/null)
+release_deb=$(one_deb build/release)
+echo "== $release_deb"
 
 passed=0
 failed=0
@@ -42,20 +56,23 @@ quiet() { # quiet COMMAND...: succeeds when the command succeeds and prints noth
 man_warnings() { # man_warnings PAGE: only what man and groff warn about the page
     { LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$1" >/dev/null; } 2>&1
 }
-lintian_clean() {
-    # Info and pedantic tags are shown for the reader; errors and warnings not overridden in
-    # the package fail.
-    lintian --fail-on error,warning --display-info --pedantic "$deb" 2>&1 |
+lintian_clean() { # lintian_clean DEB
+    lintian --fail-on error,warning,info,pedantic --display-info --pedantic "$1" 2>&1 |
         grep -v 'running with root privileges'
     return "${PIPESTATUS[0]}"
 }
+contents() { # contents DEB: the paths the package holds
+    dpkg-deb -c "$1" | awk '{ print $NF }' | sed 's|^\./|/|'
+}
 
-check "lintian" lintian_clean
+check "lintian, $deb" lintian_clean "$deb"
+check "lintian, $release_deb" lintian_clean "$release_deb"
+check "both routes give the same files" diff <(contents "$deb") <(contents "$release_deb")
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
-listing=$(dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./|/|')
+listing=$(contents "$deb")
 
 # What the package must hold; lintian does not notice a missing icon size or metainfo file.
 expected=(
@@ -65,6 +82,7 @@ expected=(
     /usr/share/man/man1/zel-vanto.1.gz
     /usr/share/doc/zel-vanto/copyright
     /usr/share/doc/zel-vanto/changelog.gz
+    /usr/share/lintian/overrides/zel-vanto
     /usr/share/icons/hicolor/scalable/apps/zel-vanto.svg
 )
 for size in 16 22 24 32 48 64 128 256; do

@@ -23,11 +23,27 @@ for dll in "${imports[@]}"; do
         exit 1
     fi
 done
-(cd build/windows && cpack >/dev/null)
-if ! cmake -E tar tf build/windows/zel-vanto-*.zip | grep -qx zel-vanto.exe; then
-    echo "the ZIP made by cpack does not hold zel-vanto.exe" >&2
+# Explorer's Details tab and Task Manager read the version resource.
+mapfile -t resource < <(strings -el -n 3 "$program")
+for wanted in FileVersion ProductName ZEL-VANTO OriginalFilename zel-vanto.exe 1.0; do
+    if ! printf '%s\n' "${resource[@]}" | grep -qxF "$wanted"; then
+        echo "zel-vanto.exe has no version resource with \"$wanted\"" >&2
+        exit 1
+    fi
+done
+if ! printf '%s\n' "${resource[@]}" | grep -q '^Copyright .* MIT licence\.$'; then
+    echo "zel-vanto.exe's version resource does not state the MIT licence" >&2
     exit 1
 fi
+rm -f build/windows/zel-vanto-*.zip
+(cd build/windows && cpack >/dev/null)
+zipped=$(cmake -E tar tf build/windows/zel-vanto-*.zip)
+for file in zel-vanto.exe LICENSE README.txt; do
+    if ! grep -qxF "$file" <<<"$zipped"; then
+        echo "the ZIP made by cpack does not hold $file" >&2
+        exit 1
+    fi
+done
 echo "zel-vanto.exe: $size bytes, imports ${imports[*]}"
 
 cmake --preset mingw >/dev/null
