@@ -3,7 +3,7 @@
 #include "textforms.h"
 
 SettingsStore::SettingsStore(std::unique_ptr<platform::SettingsBackend> backend)
-    : m_backend(std::move(backend))
+    : m_backend(backend ? std::move(backend) : platform::createNullSettings())
 {}
 
 SettingsStore::~SettingsStore() = default;

@@ -3,43 +3,6 @@
 #include <gmock/gmock.h>
 
 using testing::ElementsAre;
-using testing::ElementsAreArray;
-
-namespace {
-
-// One line per slot from `from` to `to`, '#' standing for the slot's number.
-Log each(const std::string &pattern, int from = 1, int to = 10)
-{
-    Log lines;
-    for (int n = from; n <= to; ++n) {
-        std::string line = pattern;
-        lines.push_back(line.replace(line.find('#'), 1, std::to_string(n)));
-    }
-    return lines;
-}
-
-} // namespace
-
-TEST(MainWindow, LoadReadsTheStoreAndSetsUpInTheDesignedOrder)
-{
-    Core core;
-    core.main.Form_Load();
-    // 1000 twips = 67 pixels; a client area of 1575 x 3870 twips = 105 x 258 pixels.
-    Log expected;
-    for (const Log &part :
-         {Log{"read MainLeft", "read MainTop", "read MainWidth", "read MainHeight"},
-          Log{"place 67,67 105x258", "AlwaysOnTopTimer interval 1000",
-              "NameSaveTimer interval 1000"},
-          each("read ENABLE_PW_#"), each("read PROCESS_TEXTBOX_#"),
-          each("PROCESS_WATCHER_TIMER_# interval 1000"),
-          each("PROCESS_WATCHER_TIMER_# start", 1, 5), each("PROCESS_WATCHER_TIMER_# stop", 6, 10),
-          each("PROCESS_TEXTBOX_# show", 1, 5), each("PROCESS_TEXTBOX_# hide", 6, 10),
-          each("PROCESS_TEXTBOX_# text ''"),
-          Log{"read AlwaysOnTopTimer_TICKBOX", "AlwaysOnTopTimer stop", "focus PROCESS_TEXTBOX_1"}})
-        expected.insert(expected.end(), part.begin(), part.end());
-    EXPECT_THAT(core.log, ElementsAreArray(expected));
-    EXPECT_EQ(core.query->questions, 0); // nothing is probed before the first tick
-}
 
 TEST(MainWindow, LoadPlacesTheWindowWithinReachAndRunsWhatTheStoreSays)
 {

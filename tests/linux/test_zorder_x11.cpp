@@ -1,9 +1,12 @@
 #include "windowchrome.h"
 #include "x11tools.h"
+#include "zorder.h"
 
 #include <QWidget>
 #include <QWindow>
 #include <QtTest>
+#include <vector>
+#include <xcb/xcb.h>
 
 // On a real X server under openbox, looked at and driven the way a pager does (xprop, xdotool,
 // wmctrl).
@@ -53,6 +56,55 @@ private slots:
                     standsAbove(main, other));
         // Raised, not activated: the other application keeps the keyboard.
         QCOMPARE(runTool("xdotool", {"getactivewindow"}).trimmed(), QString::number(other.winId()));
+
+        // A window kept on top by its own program came up later, above the main window, which
+        // is marked already: the next tick puts the main window back above it.
+        QWidget later(nullptr, Qt::WindowStaysOnTopHint);
+        later.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&later));
+        QTRY_VERIFY(hasState(later, "ABOVE") && standsAbove(later, main));
+        runTool("xdotool", {"windowactivate", "--sync", xid(other)});
+        zorder->clearTopmost(zorder->foregroundWindow());
+        zorder->setTopmost(main.windowHandle()->winId());
+        QTRY_VERIFY(standsAbove(main, later));
+    }
+
+    void withoutAWindowManagerRaisingRestacksTheWindowItself()
+    {
+        // A bare X server of the test's own: no window manager keeps anything on top there.
+        QProcess server;
+        server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
+        QVERIFY(server.waitForReadyRead(10000));
+        const QByteArray display = ':' + server.readAllStandardOutput().trimmed();
+        const QByteArray previous = qgetenv("DISPLAY");
+        qputenv("DISPLAY", display);
+        std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder();
+        qputenv("DISPLAY", previous);
+
+        xcb_connection_t *c = xcb_connect(display.constData(), nullptr);
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        const auto mapped = [c, root] {
+            const xcb_window_t window = xcb_generate_id(c);
+            xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, 0, 0, 50, 50, 0,
+                              XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+            xcb_map_window(c, window);
+            return window;
+        };
+        const xcb_window_t main = mapped();
+        const xcb_window_t other = mapped(); // above the main window, as the later one
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // a round trip
+        zorder->setTopmost(main);
+        // The root's children, bottom first.
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+        QVERIFY(tree);
+        const xcb_window_t *children = xcb_query_tree_children(tree);
+        const std::vector<xcb_window_t> stacking(children,
+                                                 children + xcb_query_tree_children_length(tree));
+        std::free(tree);
+        xcb_disconnect(c);
+        server.kill();
+        server.waitForFinished();
+        QCOMPARE(stacking, (std::vector<xcb_window_t>{other, main}));
     }
 
     void keepOffTaskbarHoldsWhileShown()
