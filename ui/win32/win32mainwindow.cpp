@@ -172,9 +172,14 @@ void Win32MainWindow::command(int id, int code)
 {
     if (!m_behaviour)
         return;
-    // Enter reaches here as IDOK from the dialog manager: on the title strip it is a click, as
-    // on a button; elsewhere nothing is bound to it, nor to Escape (IDCANCEL).
-    if ((id == kTitleId && code == BN_CLICKED) || (id == IDOK && GetFocus() == m_title)) {
+    // The dialog manager reports Enter as IDOK and Escape as IDCANCEL, whichever control has
+    // the focus; what they do there is the behaviour's to say.
+    if (id == IDOK || id == IDCANCEL) {
+        m_behaviour->KeyDown(m_window.focused(),
+                             id == IDOK ? layout::Key::Enter : layout::Key::Escape);
+        return;
+    }
+    if (id == kTitleId && code == BN_CLICKED) {
         m_behaviour->ZEL_TITLE_Click();
         return;
     }

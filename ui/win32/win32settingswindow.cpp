@@ -137,9 +137,13 @@ std::optional<LRESULT> Win32SettingsWindow::onMessage(UINT message, WPARAM wPara
 
 void Win32SettingsWindow::command(int id, int code)
 {
-    // IDOK and IDCANCEL, sent by the dialog manager for Enter and Escape, match no control.
     if (!m_behaviour)
         return;
+    // The dialog manager reports Enter as IDOK and Escape as IDCANCEL; the window binds neither.
+    if (id == IDOK || id == IDCANCEL) {
+        m_behaviour->Form_KeyDown(id == IDOK ? layout::Key::Enter : layout::Key::Escape);
+        return;
+    }
     if (id == kCreatorId && code == STN_DBLCLK) {
         m_behaviour->ZEL_VANTO_CREATOR_DblClick();
         return;
