@@ -93,8 +93,13 @@ void WatcherSlot::tick()
     m_box.setBackground(background);
     m_box.setTextColour(readableText(background, m_systemText));
     // The words change with the state; an edit of the name describes the box itself.
-    if (m_state != was)
-        describe();
+    if (m_state == was)
+        return;
+    describe();
+    // Spoken at once only where the user is: a box without the focus tells its state when the
+    // user comes to it, and a user busy elsewhere is not interrupted every second.
+    if (m_box.hasFocus())
+        m_box.announce(std::string(stateText(m_state)));
 }
 
 namespace {

@@ -19,7 +19,7 @@ namespace mainWindow {
 const Control &title()
 {
     static const Control control{"ZEL_TITLE", Kind::Label,  {0, 0, 1575, 255},
-                                 "ZEL-VANTO", {9.75, true}, "Settings"};
+                                 "ZEL-VANTO", {9.75, true}, "ZEL-VANTO settings"};
     return control;
 }
 

@@ -3,7 +3,13 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyleOptionFocusRect>
+
+ClickLabel::ClickLabel(const QString &text, QWidget *parent) : QLabel(parent)
+{
+    // Set here, not by QLabel's constructor: an accessible interface made while the label was
+    // still a plain QLabel would be a plain label's.
+    setText(text);
+}
 
 void ClickLabel::mousePressEvent(QMouseEvent *event)
 {
@@ -49,11 +55,9 @@ void ClickLabel::paintEvent(QPaintEvent *event)
     QLabel::paintEvent(event);
     if (!hasFocus())
         return;
-    // Where the keyboard is, as a button shows it.
+    // Where the keyboard is: a frame two pixels wide in the text's colour, which stands out from
+    // the black strip as the text does.
     QPainter painter(this);
-    QStyleOptionFocusRect option;
-    option.initFrom(this);
-    option.rect = rect().adjusted(1, 1, -1, -1);
-    option.backgroundColor = palette().color(QPalette::Window);
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    painter.setPen(QPen(palette().color(foregroundRole()), 2));
+    painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
 }
