@@ -181,6 +181,8 @@ void install()
 
 void announce(QWidget *control, const QString &text)
 {
+    if (!QAccessible::isActive()) // no assistive technology listens
+        return;
     QWidget *window = control->window();
     auto *announcer = dynamic_cast<Announcer *>(
         window->findChild<QWidget *>(QStringLiteral("Announcer"), Qt::FindDirectChildrenOnly));
