@@ -54,6 +54,7 @@ Win32MainWindow::Win32MainWindow()
     m_title = m_window.addControl(design::title(), L"BUTTON",
                                   WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, kTitleId);
     SetWindowPos(m_title, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    setAccessiblePushButton(m_title);
 }
 
 // The timers are killed before the window goes.
