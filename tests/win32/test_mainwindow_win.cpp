@@ -154,8 +154,22 @@ TEST(MainWindow, AssistiveToolsReadNamesRolesAndStatesAndPressTheTitleStrip)
 {
     Program program(std::vector<platform::StoredValue>{{"PROCESS_TEXTBOX_2", "services.exe"}});
     EXPECT_EQ(hear(program.box(2)).description, L"not checked yet");
+    // Only the focused box tells of its change (box 3 turns red unheard), as a change of its
+    // description; a WinEvent hook's callback has only globals to report to.
+    static std::vector<HWND> told;
+    const HWINEVENTHOOK hook = SetWinEventHook(
+        EVENT_OBJECT_DESCRIPTIONCHANGE, EVENT_OBJECT_DESCRIPTIONCHANGE, nullptr,
+        [](HWINEVENTHOOK, DWORD, HWND changed, LONG, LONG, DWORD, DWORD) {
+            told.push_back(changed);
+        },
+        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    SetFocus(program.box(2));
     program.tick(2);
     program.tick(3);
+    EXPECT_TRUE(pumpUntil([] { return !told.empty(); }));
+    pumpUntil([] { return true; }); // what else was told meanwhile
+    UnhookWinEvent(hook);
+    EXPECT_EQ(told, std::vector<HWND>{program.box(2)});
     const Heard box = hear(program.box(2));
     EXPECT_EQ(box.name, L"Process watcher 2");
     EXPECT_EQ(box.description, L"running");
