@@ -35,6 +35,11 @@ public:
     // shows.
     virtual void setDescription(const std::string &description) = 0;
     virtual void setToolTip(const std::string &toolTip) = 0;
+    // Whether the keyboard is in the box: its window is the active one and the box has the focus.
+    virtual bool hasFocus() const = 0;
+    // Has assistive technology say `text` now, as news of the box: a screen reader speaks it
+    // while the focus stays where it is.
+    virtual void announce(const std::string &text) = 0;
 };
 
 // A repeating timer of the host window; its ticks reach the core through the window's handler.

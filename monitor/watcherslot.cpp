@@ -94,6 +94,10 @@ void WatcherSlot::tick()
     m_box.setTextColour(readableText(background, m_systemText));
     // An edit of the name describes the box itself.
     describe();
+    // Spoken at once only where the user is: a box without the focus tells its state when the
+    // user comes to it, and a user busy elsewhere is not interrupted every second.
+    if (m_box.hasFocus())
+        m_box.announce(std::string(stateText(m_state)));
 }
 
 WatcherSlots::WatcherSlots(const std::vector<NameBox *> &boxes, const std::vector<Timer *> &timers,

@@ -45,7 +45,8 @@ public:
     void enable(int firstTickMs = 0);
     // Stop the timer, then hide the box; its last colour stays.
     void disable();
-    // One poll: read the box's text, ask the probe, paint green or red.
+    // One poll: read the box's text, ask the probe, paint green or red; a change of state is
+    // described in words, and announced when the box has the focus.
     void tick();
 
     SlotState state() const { return m_state; }

@@ -13,6 +13,7 @@ build_packages=(
 )
 test_packages=(
     xvfb xauth openbox xdotool wmctrl x11-utils
+    dbus-daemon at-spi2-core python3-pyatspi orca # what assistive technology meets (tests/linux/test_atspi.py)
     libgtest-dev qt6-base-private-dev
     clang-format shellcheck
     g++-mingw-w64-x86-64 wine64 wine

@@ -93,6 +93,8 @@ struct FakeNameBox final : NameBox, Named
     void setVisible(bool shown) override { set(visible, shown, shown ? "show" : "hide"); }
     void setDescription(const std::string &text) override { description = text; }
     void setToolTip(const std::string &text) override { toolTip = text; }
+    bool hasFocus() const override { return focused; }
+    void announce(const std::string &text) override { note("announce '" + text + "'"); }
 
     std::string content;
     std::optional<Rgb> background; // nullopt: the box's own
@@ -100,6 +102,7 @@ struct FakeNameBox final : NameBox, Named
     bool visible = false;
     std::string description;
     std::string toolTip;
+    bool focused = false;
 };
 
 struct FakeCheckBox final : CheckBox, Named

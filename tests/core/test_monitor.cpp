@@ -88,3 +88,27 @@ TEST(WatcherSlot, SlotSwitchedOnWhileOthersRunJoinsTheirPhase)
     EXPECT_THAT(alone.during([&] { alone.main.watcherSlots().enable(7); }),
                 ElementsAre("PROCESS_WATCHER_TIMER_7 start", "PROCESS_TEXTBOX_7 show"));
 }
+
+// Catches a state spoken for a box without the focus (a flood while the user is elsewhere), a
+// state spoken again on every tick, or a change of the focused box that is never spoken.
+TEST(WatcherSlot, ChangeOfStateIsAnnouncedOnlyForTheFocusedBoxAndOnlyOnce)
+{
+    Core core({{"PROCESS_TEXTBOX_1", "app.exe"}, {"PROCESS_TEXTBOX_2", "app.exe"}});
+    core.main.Form_Load();
+    core.view.boxes[1].focused = true;
+    const auto announced = [&core] {
+        Log said;
+        for (const std::string &line : core.during([&core] {
+                 core.main.PROCESS_WATCHER_TIMER_Timer(1);
+                 core.main.PROCESS_WATCHER_TIMER_Timer(2);
+             }))
+            if (line.find(" announce ") != std::string::npos)
+                said.push_back(line);
+        return said;
+    };
+    EXPECT_THAT(announced(), ElementsAre("PROCESS_TEXTBOX_2 announce 'not running'"));
+    EXPECT_THAT(announced(), testing::IsEmpty());
+    core.query->running = {"app.exe"};
+    EXPECT_THAT(announced(), ElementsAre("PROCESS_TEXTBOX_2 announce 'running'"));
+    EXPECT_THAT(announced(), testing::IsEmpty());
+}

@@ -178,6 +178,9 @@ private slots:
                                      "ENABLE_PW_1"}));
         QVERIFY(program.files.readIni().contains("\nAlwaysOnTopTimer_TICKBOX=1\n"));
         QTRY_COMPARE(focusName(), "ZEL_TITLE");
+        // Its focus frame is the strip's own green at the edge, 15:1 against the black strip.
+        QLabel *title = program.main.findChild<QLabel *>("ZEL_TITLE");
+        QCOMPARE(title->grab().toImage().pixelColor(1, title->height() / 2), QColor(Qt::green));
         // In the foreground, the other window loses its mark at the keeper's next tick.
         QProcess::execute("wmctrl", {"-i", "-a", id});
         QTRY_VERIFY_WITH_TIMEOUT(!markedAbove(), 3000);
@@ -218,7 +221,7 @@ private slots:
         };
         QCOMPARE(accessible(program.box(2), QAccessible::Name), "Process watcher 2");
         QCOMPARE(accessible(program.main.findChild<QLabel *>("ZEL_TITLE"), QAccessible::Name),
-                 "Settings");
+                 "ZEL-VANTO settings");
 
         QTRY_COMPARE_WITH_TIMEOUT(program.colour(2), QColor(Qt::red), 2500);
         QTRY_COMPARE_WITH_TIMEOUT(program.colour(1), QColor(Qt::green), 2500);

@@ -1,4 +1,7 @@
+#include "win32settingswindow.h"
 #include "windowtest.h"
+
+#include <oleacc.h>
 
 // The Win32 main window over the real WMI probe and a private registry key, driven through its
 // messages and read back from its controls and pixels. The sequences themselves are the core's,
@@ -103,4 +106,91 @@ TEST(MainWindow, RestoresItsPlaceAndSavesWhatItShowsAtThePauseAndAtSessionEnd)
     saved.insert(saved.end(), names.begin(), names.end());
     for (const auto &[key, text] : saved)
         EXPECT_EQ(program.key.stored(key), text) << key;
+}
+
+namespace {
+
+// What a screen reader reads of a control through its accessible object.
+struct Heard
+{
+    std::wstring name, description, action;
+    long role = 0, state = 0;
+};
+
+Heard hear(HWND control, bool press = false)
+{
+    Heard heard;
+    IAccessible *object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
+                                          IID_IAccessible, reinterpret_cast<void **>(&object))))
+        return heard;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    const auto text = [&](HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR *)) {
+        BSTR got = nullptr;
+        std::wstring read = SUCCEEDED((object->*get)(self, &got)) && got ? got : L"";
+        SysFreeString(got);
+        return read;
+    };
+    const auto number = [&](HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT *)) {
+        VARIANT got{};
+        return SUCCEEDED((object->*get)(self, &got)) && got.vt == VT_I4 ? got.lVal : -1L;
+    };
+    heard = {text(&IAccessible::get_accName), text(&IAccessible::get_accDescription),
+             text(&IAccessible::get_accDefaultAction), number(&IAccessible::get_accRole),
+             number(&IAccessible::get_accState)};
+    if (press)
+        object->accDoDefaultAction(self);
+    object->Release();
+    return heard;
+}
+
+} // namespace
+
+// Catches a box without its name or its state in words, a title strip that is no push button or
+// cannot be pressed by an assistive tool, read as Windows' oleacc hands them out.
+TEST(MainWindow, AssistiveToolsReadNamesRolesAndStatesAndPressTheTitleStrip)
+{
+    Program program(std::vector<platform::StoredValue>{{"PROCESS_TEXTBOX_2", "services.exe"}});
+    EXPECT_EQ(hear(program.box(2)).description, L"not checked yet");
+    // Only the focused box tells of its change (box 3 turns red unheard), as a change of its
+    // description; a WinEvent hook's callback has only globals to report to.
+    static std::vector<HWND> told;
+    const HWINEVENTHOOK hook = SetWinEventHook(
+        EVENT_OBJECT_DESCRIPTIONCHANGE, EVENT_OBJECT_DESCRIPTIONCHANGE, nullptr,
+        [](HWINEVENTHOOK, DWORD, HWND changed, LONG, LONG, DWORD, DWORD) {
+            told.push_back(changed);
+        },
+        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    SetFocus(program.box(2));
+    program.tick(2);
+    program.tick(3);
+    EXPECT_TRUE(pumpUntil([] { return !told.empty(); }));
+    pumpUntil([] { return true; }); // what else was told meanwhile
+    UnhookWinEvent(hook);
+    EXPECT_EQ(told, std::vector<HWND>{program.box(2)});
+    const Heard box = hear(program.box(2));
+    EXPECT_EQ(box.name, L"Process watcher 2");
+    EXPECT_EQ(box.description, L"running");
+    EXPECT_EQ(box.role, ROLE_SYSTEM_TEXT);
+    EXPECT_EQ(hear(program.box(3)).description, L"not running");
+    EXPECT_TRUE(hear(program.box(7)).state & STATE_SYSTEM_INVISIBLE);
+
+    const Heard title = hear(program.title());
+    EXPECT_EQ(title.name, L"ZEL-VANTO settings");
+    EXPECT_EQ(title.role, ROLE_SYSTEM_PUSHBUTTON);
+    EXPECT_EQ(title.action, L"Press");
+    bool opened = false;
+    const auto press = [&] {
+        hear(program.title(), true); // posts the click: a modal window must not block the tool
+        EXPECT_TRUE(pumpUntil(
+            [&] { return opened && !FindWindowW(Win32SettingsWindow::kClassName, nullptr); }));
+    };
+    EXPECT_TRUE(runDuring(press, {[&] {
+                              const HWND settings =
+                                  FindWindowW(Win32SettingsWindow::kClassName, nullptr);
+                              opened = settings && PostMessageW(settings, WM_CLOSE, 0, 0);
+                              return opened;
+                          }}));
 }

@@ -72,7 +72,7 @@ const Window &window()
         title.role = Role::Title;
         title.tabIndex = keys::kSlotCount;
         title.clickKeys = {Key::Space, Key::Enter};
-        title.accessibleName = "Settings";
+        title.accessibleName = "ZEL-VANTO settings";
         w.controls.push_back(std::move(title));
         return w;
     }();

@@ -97,7 +97,7 @@ bool clicks(const Control &control, Key key);
 
 // The width of a focus frame, in pixels, drawn in the label text colour: it stands out against
 // the black of the labels as the text does.
-constexpr int kFocusFrameWidth = 1;
+constexpr int kFocusFrameWidth = 2;
 
 // The longest name a box keeps, in characters: no image name comes near it, and a box stays
 // responsive at this length.

@@ -6,6 +6,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+ClickLabel::ClickLabel(const QString &text, QWidget *parent) : QLabel(parent)
+{
+    // Set here, not by QLabel's constructor: an accessible interface made while the label was
+    // still a plain QLabel would be a plain label's.
+    setText(text);
+}
+
 void ClickLabel::mousePressEvent(QMouseEvent *event)
 {
     m_pressed = event->button() == Qt::LeftButton;
@@ -46,9 +53,10 @@ void ClickLabel::paintEvent(QPaintEvent *event)
     QLabel::paintEvent(event);
     if (!hasFocus())
         return;
-    // Where the keyboard is: a frame in the text's colour, which stands out as the text does.
+    // Where the keyboard is: a frame in the text's colour, which stands out from the black strip
+    // as the text does.
     QPainter painter(this);
     const int width = layout::kFocusFrameWidth;
-    painter.setPen(QPen(palette().color(QPalette::WindowText), width));
+    painter.setPen(QPen(palette().color(foregroundRole()), width));
     painter.drawRect(QRectF(rect()).adjusted(width / 2.0, width / 2.0, -width / 2.0, -width / 2.0));
 }

@@ -5,15 +5,18 @@
 #include <QLabel>
 #include <functional>
 
-// A label that reports clicks (press and release on it) and double-clicks, and passes the keys
-// pressed while it has the focus to `keyHandler`, which says whether it took them. With the
-// focus it shows a frame in its own text colour.
+// A label that works as a button: it reports clicks (press and release on it) and double-clicks,
+// and passes the keys pressed while it has the focus to `keyHandler`, which says whether it took
+// them; it then shows a frame in its text colour and is a push button to assistive technology.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
 
 public:
-    using QLabel::QLabel;
+    ClickLabel(const QString &text, QWidget *parent);
+
+    // As a click on it does.
+    void click() { emit clicked(); }
 
     std::function<bool(layout::Key)> keyHandler;
 

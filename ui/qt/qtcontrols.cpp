@@ -1,5 +1,6 @@
 #include "qtcontrols.h"
 
+#include "accessibility.h"
 #include "uistyle.h"
 
 #include <QCheckBox>
@@ -45,6 +46,16 @@ void QtNameBox::setDescription(const std::string &description)
 void QtNameBox::setToolTip(const std::string &toolTip)
 {
     m_box->setToolTip(QString::fromStdString(toolTip));
+}
+
+bool QtNameBox::hasFocus() const
+{
+    return m_box->hasFocus(); // only while its window is the active one
+}
+
+void QtNameBox::announce(const std::string &text)
+{
+    accessibility::announce(m_box, QString::fromStdString(text));
 }
 
 void QtNameBox::setVisible(bool visible)

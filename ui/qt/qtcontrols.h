@@ -21,6 +21,8 @@ public:
     void setVisible(bool visible) override;
     void setDescription(const std::string &description) override;
     void setToolTip(const std::string &toolTip) override;
+    bool hasFocus() const override;
+    void announce(const std::string &text) override;
 
 private:
     QLineEdit *m_box;

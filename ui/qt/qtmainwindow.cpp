@@ -1,5 +1,6 @@
 #include "qtmainwindow.h"
 
+#include "accessibility.h"
 #include "clicklabel.h"
 #include "layout.h"
 #include "qtsettingswindow.h"
@@ -63,6 +64,7 @@ QtMainWindow::QtMainWindow()
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_keeperTimer(new QTimer(this)), m_nameSaveTimer(new QTimer(this))
 {
+    accessibility::install();
     setObjectName(qText(layout::mainWindow::kObjectName));
     setWindowTitle(qText(layout::mainWindow::kCaption));
     Q_INIT_RESOURCE(zel_vanto); // a static library's resources are not linked in by themselves

@@ -127,6 +127,7 @@ CheckBox &QtSettingsWindow::enableBox(int n)
 void QtSettingsWindow::setCreatorCaption(std::string_view caption)
 {
     m_creator->setText(qText(caption));
+    m_creator->setAccessibleName(qText(caption));
 }
 
 bool QtSettingsWindow::knowsPlace() const

@@ -4,34 +4,6 @@
 
 #include <algorithm>
 #include <commctrl.h>
-#include <initguid.h>
-#include <oleacc.h>
-
-namespace {
-
-void annotate(HWND control, const MSAAPROPID &property, const std::string &text)
-{
-    // One instance for the program's life, on the thread that made it (the UI thread, in COM's
-    // apartment, which the process query initialises).
-    static IAccPropServices *const services = [] {
-        IAccPropServices *made = nullptr;
-        if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IAccPropServices, reinterpret_cast<void **>(&made))))
-            return static_cast<IAccPropServices *>(nullptr);
-        return made;
-    }();
-    if (services) {
-        services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, property,
-                                 platform::toUtf16(text).c_str());
-    }
-}
-
-} // namespace
-
-void setAccessibleName(HWND control, const std::string &name)
-{
-    annotate(control, PROPID_ACC_NAME, name);
-}
 
 Win32NameBox::Win32NameBox(HWND edit, HWND toolTips) : m_edit(edit), m_toolTips(toolTips)
 {
@@ -80,7 +52,20 @@ void Win32NameBox::setTextColour(Rgb colour)
 
 void Win32NameBox::setDescription(const std::string &description)
 {
-    annotate(m_edit, PROPID_ACC_DESCRIPTION, description);
+    setAccessibleDescription(m_edit, description);
+}
+
+bool Win32NameBox::hasFocus() const
+{
+    // The thread keeps its focus window while another program is in front; that is no focus.
+    return GetFocus() == m_edit && GetForegroundWindow() == GetAncestor(m_edit, GA_ROOT);
+}
+
+void Win32NameBox::announce(const std::string &)
+{
+    // The words are the box's description, set before: a screen reader speaks a change of the
+    // focused object's description.
+    NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, m_edit, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void Win32NameBox::setToolTip(const std::string &toolTip)

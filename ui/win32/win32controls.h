@@ -2,6 +2,7 @@
 
 #include "controls.h"
 #include "views.h"
+#include "win32accessible.h"
 
 #include <windows.h>
 
@@ -16,10 +17,6 @@ inline COLORREF colorRef(Rgb colour)
 {
     return RGB(colour.red, colour.green, colour.blue);
 }
-
-// Tells assistive technology what a control is called (Microsoft Active Accessibility's
-// annotations). Does nothing where that service is missing.
-void setAccessibleName(HWND control, const std::string &name);
 
 // A single-line EDIT. Its background is painted by the owner window's WM_CTLCOLOREDIT, which
 // asks the box through paint(). `toolTips` is the owner's tooltip control.
@@ -38,6 +35,8 @@ public:
     void setVisible(bool visible) override;
     void setDescription(const std::string &description) override;
     void setToolTip(const std::string &toolTip) override;
+    bool hasFocus() const override;
+    void announce(const std::string &text) override;
 
     HWND hwnd() const { return m_edit; }
     // True while setText() changes the text: that is no edit of the user's.

@@ -53,6 +53,7 @@ Win32MainWindow::Win32MainWindow()
             m_title = m_window.addControl(*control, L"BUTTON",
                                           WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, kTitleId);
             SetWindowPos(m_title, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            setAccessiblePushButton(m_title);
         }
     }
 }
@@ -208,8 +209,12 @@ void Win32MainWindow::drawTitle(const DRAWITEMSTRUCT &item) const
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(item.hDC, previous);
     if (item.itemState & ODS_FOCUS) {
-        RECT focus = item.rcItem;
-        InflateRect(&focus, -1, -1);
-        DrawFocusRect(item.hDC, &focus);
+        // A frame in the text's colour, which stands out from the black strip as the text does.
+        const int width = MulDiv(layout::kFocusFrameWidth, m_window.dpi(), twips::kDefaultDpi);
+        const HBRUSH frame = CreateSolidBrush(colorRef(layout::kLabelText));
+        RECT edge = item.rcItem;
+        for (int i = 0; i < width; ++i, InflateRect(&edge, -1, -1))
+            FrameRect(item.hDC, &edge, frame);
+        DeleteObject(frame);
     }
 }
