@@ -22,12 +22,12 @@ TEST(Program, RunsFromItsSettingsAndSavesThemWhenClosed)
         return window && IsWindowVisible(window);
     }));
     const auto onScreen = [window](int n) {
-        POINT point{4, 28 + 24 * (n - 1)}; // where Program::boxColour reads
+        POINT point = boxPoint(window, n); // where Program::boxColour reads
         ClientToScreen(window, &point);
         return pixel(nullptr, point);
     };
     EXPECT_TRUE(pumpUntil([&] { return onScreen(1) == kGreen && onScreen(2) == kRed; }));
-    EXPECT_EQ(placeOf(window)[0], 100);
+    EXPECT_EQ(placeOf(window)[0], twips::toPixels(1500, int(GetDpiForWindow(window))));
     // Per-monitor DPI aware, from its manifest.
     EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(window)),
               DPI_AWARENESS_PER_MONITOR_AWARE);

@@ -9,7 +9,7 @@ TEST(ZOrder, KeeperMakesTheMainWindowTopmostAndTurningItOffLeavesTheMark)
     const auto isTopmost = [](HWND window) {
         return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     };
-    Program program({{"AlwaysOnTopTimer_TICKBOX", "1"}, {"PROCESS_TEXTBOX_1", "services.exe"}});
+    Program program(std::vector<platform::StoredValue>{{"AlwaysOnTopTimer_TICKBOX", "1"}});
     program.view.box(1).setToolTip("services.exe: running");
     const Child notepad(L"notepad.exe");
     HWND other = nullptr;

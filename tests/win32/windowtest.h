@@ -112,6 +112,14 @@ inline bool rowHas(HWND window, int y, int left, int right, Rgb colour)
     return false;
 }
 
+// A point of box n (in the main window's client area) left of its centred text, at the window's
+// DPI.
+inline POINT boxPoint(HWND mainWindow, int n)
+{
+    const int dpi = static_cast<int>(GetDpiForWindow(mainWindow));
+    return {twips::toPixels(60, dpi), twips::toPixels(240 + 360 * (n - 1) + 375 / 2, dpi)};
+}
+
 // Calls `open`, which runs a modal message loop (the settings window's), while a thread timer
 // runs `steps` one at a time inside that loop. A step returns false to be run again a little
 // later; after 15 s the test fails and the last step, which should end the loop, runs. Whether
@@ -156,7 +164,7 @@ struct Program
     HWND title() const { return GetDlgItem(hwnd(), Win32MainWindow::kTitleId); }
     void tick(int n) { SendMessageW(hwnd(), WM_TIMER, UINT_PTR(n), 0); } // as slot n's timer
     // The background that box n shows, left of its centred text.
-    Rgb boxColour(int n) const { return pixel(hwnd(), {4, 28 + 24 * (n - 1)}); }
+    Rgb boxColour(int n) const { return pixel(hwnd(), boxPoint(hwnd(), n)); }
 
     TestKey key;
     SettingsStore store{[this](std::string_view) { return key.backend(); }};
