@@ -51,6 +51,19 @@ TEST_P(SettingsWindow, IsLaidOutAndModalAndSavesItsPlace)
                              px(place.top) + px(place.height)}))
                 << id;
         }
+        // Each check box's caption fits beside its box at any DPI: fonts do not scale exactly.
+        for (int n = 1; n <= 10; ++n) {
+            const HWND box = control(Settings::enableBoxId(n));
+            wchar_t text[64];
+            const int length = GetWindowTextW(box, text, 64);
+            HDC dc = GetDC(box);
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text, length, &size);
+            ReleaseDC(box, dc);
+            const Place place = placeOf(box);
+            EXPECT_LE(size.cx + MulDiv(13 + 4, dpi, 96), place[2] - place[0]) << n;
+        }
         EXPECT_EQ(pixel(window, {px(150), px(150)}), kBlack); // labels green on black
         EXPECT_TRUE(rowHas(window, px(360), px(120), px(3855), kGreen));
         // Focus on box 1; Tab runs through boxes 1 to 10, OK, "Always On Top", and round.
