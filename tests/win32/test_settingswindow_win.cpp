@@ -11,7 +11,7 @@ using Settings = Win32SettingsWindow;
 
 HWND control(int id)
 {
-    return GetDlgItem(FindWindowW(Settings::kClassName, nullptr), id);
+    return GetDlgItem(windowOf(GetCurrentProcessId(), Settings::kClassName), id);
 }
 
 } // namespace
@@ -37,7 +37,7 @@ TEST_P(SettingsWindow, IsLaidOutAndModalAndSavesItsPlace)
     if (GetParam())
         SetFocus(program.title());
     const auto inspect = [&] {
-        const HWND window = FindWindowW(Settings::kClassName, nullptr);
+        const HWND window = windowOf(GetCurrentProcessId(), Settings::kClassName);
         const int dpi = static_cast<int>(GetDpiForWindow(window));
         const auto px = [dpi](int twips) { return LONG{twips::toPixels(twips, dpi)}; };
         RECT client{};

@@ -21,16 +21,55 @@
 
 inline constexpr wchar_t kTestsKey[] = L"Software\\ZEL-VANTO-tests";
 
-// A registry key, removed afterwards: a fresh one under kTestsKey unless another is named.
+// While the tests run, HKEY_CURRENT_USER in this process is a key of their own, so that nothing
+// in them can read or write the user's real settings, whatever key a mistake would open.
+class PrivateCurrentUser : public testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        RegOpenCurrentUser(KEY_ALL_ACCESS, &m_user);
+        ASSERT_EQ(RegCreateKeyExW(m_user, m_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS, nullptr, &m_private, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_private), ERROR_SUCCESS);
+        // What is written through HKEY_CURRENT_USER lands in the private key.
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, nullptr, L"redirected", REG_SZ, L"", 2),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegGetValueW(m_private, nullptr, L"redirected", RRF_RT_REG_SZ, nullptr, nullptr,
+                               nullptr),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override
+    {
+        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        RegCloseKey(m_private);
+        RegDeleteTreeW(m_user, m_path.c_str());
+        RegDeleteKeyW(m_user, m_path.c_str());
+        RegCloseKey(m_user);
+    }
+    // The user's own hive, for a test that runs the whole program in a prefix of its own.
+    HKEY realUser() const { return m_user; }
+
+private:
+    HKEY m_user = nullptr;
+    HKEY m_private = nullptr;
+    std::wstring m_path = L"Software\\ZEL-VANTO-tests-" + std::to_wstring(GetCurrentProcessId());
+};
+inline PrivateCurrentUser *const g_privateUser =
+    static_cast<PrivateCurrentUser *>(testing::AddGlobalTestEnvironment(new PrivateCurrentUser));
+
+// A registry key under `root`, removed afterwards: a fresh one under kTestsKey unless another is
+// named.
 struct TestKey
 {
     ~TestKey()
     {
-        RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
-        RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
-        RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey); // once no other run's key is left in it
+        RegDeleteTreeW(root, path.c_str());
+        RegDeleteKeyW(root, path.c_str());
+        RegDeleteKeyW(root, kTestsKey); // once no other run's key is left in it
     }
-    auto backend() const { return platform::openRegistrySettings(HKEY_CURRENT_USER, path); }
+    auto backend() const { return platform::openRegistrySettings(root, path); }
     // In the store's section.
     void seed(const std::vector<platform::StoredValue> &values) const
     {
@@ -42,7 +81,41 @@ struct TestKey
     }
 
     std::wstring path = kTestsKey + (L'\\' + std::to_wstring(std::random_device()()));
+    HKEY root = HKEY_CURRENT_USER;
 };
+
+// Whether this runs under Wine, whose prefix is the tests' own: only there may a test run the
+// whole program, which keeps its settings where the user's real ones are.
+inline bool underWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// The visible top-level window of class `className` that belongs to process `process`: never a
+// window of a copy of the program that the test did not start.
+inline HWND windowOf(DWORD process, const wchar_t *className)
+{
+    struct Search
+    {
+        DWORD process;
+        const wchar_t *className;
+        HWND found;
+    } search{process, className, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto &wanted = *reinterpret_cast<Search *>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t name[64] = {};
+            GetClassNameW(window, name, 64);
+            if (owner != wanted.process || wcscmp(name, wanted.className) != 0)
+                return TRUE;
+            wanted.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 // Another process, ended (if it still runs) when this goes.
 struct Child
