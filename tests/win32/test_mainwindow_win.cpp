@@ -61,9 +61,14 @@ TEST(MainWindow, TheNameIsDrawnOnTheBoxColourWithoutABandBehindIt)
     SetFocus(program.title()); // no caret in the box
     RECT client{};
     GetClientRect(program.box(1), &client);
-    const LONG middle = client.bottom / 2;
+    // The rows through the middle of the line of text, wherever the box puts the line.
+    HDC dc = GetDC(program.box(1));
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(program.box(1), WM_GETFONT, 0, 0)));
+    RECT line = client;
+    DrawTextW(dc, L"x", 1, &line, DT_CALCRECT | DT_SINGLELINE);
+    ReleaseDC(program.box(1), dc);
     int text = 0;
-    for (LONG y = middle - 2; y <= middle + 2; ++y) {
+    for (LONG y = 0; y < std::min(line.bottom, client.bottom); ++y) {
         for (LONG x = 1; x < client.right - 1; ++x) {
             // Green, black text, or the two blended: never any red or blue.
             const Rgb colour = pixel(program.box(1), {x, y}, x == 1);

@@ -360,7 +360,7 @@ HFONT DesignWindow::fittedFont(const layout::Control &design)
     const auto scaled = [this](int pixelsAt96) { return MulDiv(pixelsAt96, m_fontDpi, 96); };
     int room = place.width - 2;
     if (design.kind == layout::Kind::CheckBox)
-        room = place.width - scaled(13) - scaled(6);
+        room = place.width - scaled(13) - scaled(4);
     else if (design.kind == layout::Kind::Button)
         room = place.width - scaled(8);
     // The design's size where the caption fits, else the largest size at which it does.
