@@ -110,8 +110,10 @@ TEST_P(SettingsWindow, IsLaidOutAndModalAndSavesItsPlace)
                    return true;
                }}));
     EXPECT_TRUE(IsWindowEnabled(program.hwnd()));
-    // Back on the title strip, where Enter or the click (as on any button) put it.
-    EXPECT_TRUE(pumpUntil([&] { return GetFocus() == program.title(); }));
+    // The main window has the foreground again, and the focus is back on the title strip, where
+    // Enter or the click (as on any button) put it.
+    EXPECT_TRUE(pumpUntil(
+        [&] { return GetForegroundWindow() == program.hwnd() && GetFocus() == program.title(); }));
     // 150 and 90 pixels in twips.
     const int dpi = program.view.dpi();
     EXPECT_EQ(program.key.stored("SettingsScreenLeft"),
