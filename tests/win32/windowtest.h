@@ -91,30 +91,18 @@ inline bool underWine()
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
-// The visible top-level window of class `className` that belongs to process `process`: never a
+// The top-level window of class `className` that belongs to process `process`: never a
 // window of a copy of the program that the test did not start.
 inline HWND windowOf(DWORD process, const wchar_t *className)
 {
-    struct Search
-    {
-        DWORD process;
-        const wchar_t *className;
-        HWND found;
-    } search{process, className, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto &wanted = *reinterpret_cast<Search *>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t name[64] = {};
-            GetClassNameW(window, name, 64);
-            if (owner != wanted.process || wcscmp(name, wanted.className) != 0)
-                return TRUE;
-            wanted.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, className, nullptr))) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process)
+            return window;
+    }
+    return nullptr;
 }
 
 // Another process, ended (if it still runs) when this goes.
