@@ -17,6 +17,7 @@ test_packages=(
     libgtest-dev qt6-base-private-dev
     clang-format shellcheck
     g++-mingw-w64-x86-64 wine64 wine
+    nodejs # and npm, below: the workflow validator (scripts/test-win32.sh fetches it with npm)
     lintian appstream desktop-file-utils man-db # checks of the .deb (scripts/test-package.sh)
 )
 
@@ -32,6 +33,10 @@ for package in "${wanted[@]}"; do
         missing+=("$package")
     fi
 done
+# A Node.js from elsewhere may bring its own npm, which Debian's package would clash with.
+if [[ ${1:-build} == test ]] && ! command -v npm >/dev/null; then
+    missing+=(npm)
+fi
 if ((${#missing[@]} == 0)); then
     exit 0
 fi

@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows program and the Windows test build with mingw-w64, checks the program
 # as it would be shipped, and runs the tests under Wine on a private X display. Installs nothing:
-# needs g++-mingw-w64-x86-64, wine64, wine and xvfb.
+# needs g++-mingw-w64-x86-64, wine64, wine, xvfb and npm.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# The native Windows build runs on a hosted runner, not here: its workflow's syntax is checked
+# here, with a validator from the npm registry kept in the build tree.
+validator=build/npm/node_modules/.bin/action-validator
+if [[ ! -x $validator ]]; then
+    npm install --no-save --no-audit --no-fund --prefix build/npm @action-validator/cli@0.6.0 >/dev/null
+fi
+"$validator" .github/workflows/*.yml
 
 # The program as shipped: optimised, static, stripped.
 cmake --preset windows >/dev/null
@@ -50,3 +58,6 @@ cmake --preset mingw >/dev/null
 cmake --build --preset mingw --parallel 2
 # One display for the whole run: the shared wineserver and every test live on it.
 xvfb-run -a ctest --preset mingw
+# The windows again at 150 % (144 dots per inch), where fonts and places scale unevenly.
+ZV_WINE_DPI=144 xvfb-run -a ctest --preset mingw -R 'wine_session|MainWindow|SettingsWindow|Program|ZOrder'
+

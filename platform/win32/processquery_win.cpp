@@ -1,9 +1,12 @@
 #include "processquery_win.h"
 
+#include "diagnostics.h"
+
 #include <windows.h>
 
 #include <climits>
 #include <oleauto.h>
+#include <string>
 #include <utility>
 #include <wbemcli.h>
 #include <wrl/client.h>
@@ -14,9 +17,7 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-// How long one query may take before the answer counts as a failure. WMI answers a local
-// Win32_Process query in milliseconds; this only bounds a hung service.
-constexpr long kQueryTimeoutMs = 5000;
+constexpr std::size_t kMaxImageNameUnits = 255;
 
 // Invalid UTF-8 (including overlong forms and encoded surrogates) cannot stand for any file name
 // the system reports, so it fails instead of being patched up with U+FFFD.
@@ -62,12 +63,13 @@ bool setClientBlanket(IUnknown *object)
     return SUCCEEDED(hr) || hr == E_NOINTERFACE;
 }
 
-// Process lookup through WMI. Keeps one binding to ROOT\CIMV2 while it works and binds afresh
-// after any failure. Use it on the thread that created it: COM is initialised there.
-class WmiProcessQuery final : public ProcessQuery
+// One WMI query at a time. Keeps one binding to ROOT\CIMV2 while it works and binds afresh after
+// a failure; a query that runs out of time keeps the binding (the service is busy, not gone).
+// Use it on the thread that created it: COM is initialised there.
+class WmiSession
 {
 public:
-    WmiProcessQuery()
+    WmiSession()
     {
         // A GUI thread is apartment threaded; a thread already in the multithreaded apartment
         // (RPC_E_CHANGED_MODE) serves as well, but that initialisation is not ours to undo.
@@ -75,34 +77,24 @@ public:
         m_comInitialised = SUCCEEDED(hr);
     }
 
-    ~WmiProcessQuery() override
+    ~WmiSession()
     {
         m_services.Reset();
         if (m_comInitialised)
             CoUninitialize();
     }
 
-    WmiProcessQuery(const WmiProcessQuery &) = delete;
-    WmiProcessQuery &operator=(const WmiProcessQuery &) = delete;
+    WmiSession(const WmiSession &) = delete;
+    WmiSession &operator=(const WmiSession &) = delete;
 
-    bool isRunning(const std::string &name) override
+    QueryAnswer ask(const std::wstring &wql, long timeoutMs)
     {
-        try {
-            const std::optional<std::wstring> text = processQueryText(name);
-            if (!text)
-                return false;
-            if (!m_services && !bind())
-                return false;
-            const std::optional<bool> found = anyProcess(*text);
-            if (!found) {
-                m_services.Reset();
-                return false;
-            }
-            return *found;
-        } catch (...) {
+        if (!m_services && !bind())
+            return QueryAnswer::Failed;
+        const QueryAnswer answer = firstObject(wql, timeoutMs);
+        if (answer == QueryAnswer::Failed)
             m_services.Reset();
-            return false;
-        }
+        return answer;
     }
 
 private:
@@ -124,33 +116,74 @@ private:
         return true;
     }
 
-    // Whether the query yields at least one object; nullopt when it failed.
-    std::optional<bool> anyProcess(const std::wstring &text)
+    // Semi-synchronous: ExecQuery returns at once, and only the wait for the first object can
+    // take long; it is bounded.
+    QueryAnswer firstObject(const std::wstring &wql, long timeoutMs)
     {
         const Bstr language(L"WQL");
-        const Bstr query(text.c_str());
+        const Bstr query(wql.c_str());
         if (!language.get() || !query.get())
-            return std::nullopt;
+            return QueryAnswer::Failed;
         ComPtr<IEnumWbemClassObject> results;
         if (FAILED(m_services->ExecQuery(language.get(), query.get(),
                                          WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
                                          nullptr, &results)) ||
             !results)
-            return std::nullopt;
+            return QueryAnswer::Failed;
         // The enumerator is a proxy of its own when the service runs out of process.
         setClientBlanket(results.Get());
         ComPtr<IWbemClassObject> object;
         ULONG returned = 0;
-        const HRESULT hr = results->Next(kQueryTimeoutMs, 1, &object, &returned);
+        const HRESULT hr = results->Next(timeoutMs, 1, &object, &returned);
         if (hr == WBEM_S_NO_ERROR && returned == 1)
-            return true;
+            return QueryAnswer::Found;
         if (hr == WBEM_S_FALSE && returned == 0)
-            return false;
-        return std::nullopt; // failed or timed out
+            return QueryAnswer::NotFound;
+        return hr == WBEM_S_TIMEDOUT ? QueryAnswer::TimedOut : QueryAnswer::Failed;
     }
 
     ComPtr<IWbemServices> m_services;
     bool m_comInitialised = false;
+};
+
+class BoundedProcessQuery final : public ProcessQuery
+{
+public:
+    explicit BoundedProcessQuery(QueryStep step) : m_step(std::move(step)) {}
+
+    bool isRunning(const std::string &name) override
+    {
+        try {
+            const std::optional<std::wstring> text = processQueryText(name);
+            if (!text)
+                return false;
+            // After a query ran out of time, the slots ticking in the same second do not wait
+            // again: ten hung queries in a row would freeze the windows for seconds.
+            if (m_timedOut && GetTickCount64() < m_quietUntil)
+                return false;
+            const QueryAnswer answer = m_step(*text, kQueryTimeoutMs);
+            if (answer == QueryAnswer::TimedOut) {
+                m_quietUntil = GetTickCount64() + kQuietAfterTimeoutMs;
+                if (!m_timedOut)
+                    reportProblem("the process query (WMI) did not answer within " +
+                                  std::to_string(kQueryTimeoutMs) +
+                                  " ms: names count as not running until it answers");
+                m_timedOut = true;
+            } else if (answer != QueryAnswer::Failed) {
+                m_timedOut = false;
+            }
+            return answer == QueryAnswer::Found;
+        } catch (...) {
+            return false;
+        }
+    }
+
+private:
+    static constexpr ULONGLONG kQuietAfterTimeoutMs = 1000;
+
+    QueryStep m_step;
+    bool m_timedOut = false; // reported, and no answer since
+    ULONGLONG m_quietUntil = 0;
 };
 
 } // namespace
@@ -166,7 +199,9 @@ std::optional<std::wstring> processQueryText(const std::string &name)
             return std::nullopt;
     }
     const std::optional<std::wstring> wide = utf8ToUtf16(name);
-    if (!wide)
+    // No image name is longer than 255 UTF-16 units: a longer one runs nowhere, and asking the
+    // service about megabytes of text would cost it dearly.
+    if (!wide || wide->size() > kMaxImageNameUnits)
         return std::nullopt;
     // WQL has no escapes; a name with an apostrophe goes in the other kind of quotes, which the
     // check above keeps out of the name.
@@ -178,9 +213,17 @@ std::optional<std::wstring> processQueryText(const std::string &name)
     return text;
 }
 
+std::unique_ptr<ProcessQuery> createProcessQuery(QueryStep step)
+{
+    return std::make_unique<BoundedProcessQuery>(std::move(step));
+}
+
 std::unique_ptr<ProcessQuery> createProcessQuery()
 {
-    return std::make_unique<WmiProcessQuery>();
+    auto session = std::make_shared<WmiSession>();
+    return createProcessQuery([session](const std::wstring &wql, long timeoutMs) {
+        return session->ask(wql, timeoutMs);
+    });
 }
 
 } // namespace platform

@@ -7,21 +7,20 @@
 // messages and read back from its controls and pixels. The sequences themselves are the core's,
 // tested there on fakes.
 
-TEST(MainWindow, LaysOutTheDesignAt96DpiAndAfterADpiChange)
+TEST(MainWindow, LaysOutTheDesignAtItsDpiAndAfterADpiChange)
 {
     Program program;
     const HWND window = program.hwnd();
-    ASSERT_EQ(GetDpiForWindow(window), 96u);
-    // 1000 twips = 67 pixels; 1575 x 3870 twips of client area = 105 x 258 pixels.
-    EXPECT_EQ(std::pair(placeOf(window)[0], placeOf(window)[1]), std::pair(67L, 67L));
-    EXPECT_EQ(program.view.clientSize(), (PixelSize{105, 258}));
+    const int dpi = program.view.dpi();
+    const auto px = [&dpi](int twips) { return LONG{twips::toPixels(twips, dpi)}; };
+    // At 1000 twips, with a client area of 1575 x 3870 twips.
+    EXPECT_EQ(std::pair(placeOf(window)[0], placeOf(window)[1]), std::pair(px(1000), px(1000)));
+    EXPECT_EQ(program.view.clientSize(), (PixelSize{px(1575), px(3870)}));
     EXPECT_NE(GetClassLongPtrW(window, GCLP_HICONSM), 0); // the program's icon
-    EXPECT_EQ(placeOf(program.title()), (Place{0, 0, 105, 17}));
+    EXPECT_EQ(placeOf(program.title()), (Place{0, 0, px(1575), px(255)}));
+    EXPECT_EQ(placeOf(program.box(10)), (Place{0, px(3480), px(1575), px(3480) + px(375)}));
     for (int n = 1; n <= 10; ++n) {
-        SCOPED_TRACE("box " + std::to_string(n));
-        // 240 + 360 (n - 1) twips down, 375 high: 16 + 24 (n - 1), 25 pixels.
-        EXPECT_EQ(placeOf(program.box(n)), (Place{0, 16 + 24 * (n - 1), 105, 41 + 24 * (n - 1)}));
-        EXPECT_EQ(IsWindowVisible(program.box(n)) != 0, n <= 5);
+        EXPECT_EQ(IsWindowVisible(program.box(n)) != 0, n <= 5) << n;
         EXPECT_EQ(SendMessageW(program.box(n), EM_GETLIMITTEXT, 0, 0), layout::kMaxNameLength);
     }
     // The keyboard starts in box 1; Tab goes down the visible boxes, to the title strip and
@@ -33,20 +32,76 @@ TEST(MainWindow, LaysOutTheDesignAt96DpiAndAfterADpiChange)
     }
     // Unpolled, a box has the system's window colour; the title strip is green text on black.
     const COLORREF system = GetSysColor(COLOR_WINDOW);
-    EXPECT_EQ(program.boxColour(1), Rgb(GetRValue(system), GetGValue(system), GetBValue(system)));
+    EXPECT_EQ(program.boxColour(1), (Rgb{GetRValue(system), GetGValue(system), GetBValue(system)}));
     EXPECT_EQ(pixel(window, {1, 1}), kBlack);
-    EXPECT_TRUE(rowHas(window, 8, 0, 105, kGreen));
+    EXPECT_TRUE(rowHas(window, px(255) / 2, 0, px(1575), kGreen));
 
-    // On a screen of 144 DPI the window takes the size the system suggests, the controls their
-    // places and fonts at that DPI: 600, 1575 and 375 twips make 60, 157.5 and 37.5 pixels.
+    // On a screen of half as many dots again the window takes the size the system suggests, the
+    // controls their places and fonts at that DPI.
+    const int next = dpi * 3 / 2;
     RECT suggested{10, 20, 180, 420};
-    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(next, next),
+                 reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(placeOf(window), (Place{10, 20, 180, 420}));
-    EXPECT_EQ(placeOf(program.box(2)), (Place{0, 60, 158, 60 + 38}));
+    const auto at = [next](int twips) { return LONG{twips::toPixels(twips, next)}; };
+    EXPECT_EQ(placeOf(program.box(2)), (Place{0, at(600), at(1575), at(600) + at(375)}));
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(program.box(2), WM_GETFONT, 0, 0)), sizeof font,
                &font);
-    EXPECT_EQ(std::pair(font.lfHeight, font.lfWeight), std::pair(-17L, LONG{FW_BOLD})); // 8.25 pt
+    EXPECT_EQ(std::pair(font.lfHeight, font.lfWeight), // 8.25 pt, bold
+              std::pair(-LONG(std::lround(8.25 * next / 72)), LONG{FW_BOLD}));
+}
+
+// The name is drawn on the box's colour: without the background colour set for the text, the
+// system's white would show as a band behind it.
+TEST(MainWindow, TheNameIsDrawnOnTheBoxColourWithoutABandBehindIt)
+{
+    Program program(std::vector<platform::StoredValue>{{"PROCESS_TEXTBOX_1", "services.exe"}});
+    program.tick(1);
+    ASSERT_EQ(program.boxColour(1), kGreen);
+    SetFocus(program.title()); // no caret in the box
+    RECT client{};
+    GetClientRect(program.box(1), &client);
+    // The rows through the middle of the line of text, wherever the box puts the line.
+    HDC dc = GetDC(program.box(1));
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(program.box(1), WM_GETFONT, 0, 0)));
+    RECT line = client;
+    DrawTextW(dc, L"x", 1, &line, DT_CALCRECT | DT_SINGLELINE);
+    ReleaseDC(program.box(1), dc);
+    int text = 0;
+    for (LONG y = 0; y < std::min(line.bottom, client.bottom); ++y) {
+        for (LONG x = 1; x < client.right - 1; ++x) {
+            // Green, black text, or the two blended: never any red or blue.
+            const Rgb colour = pixel(program.box(1), {x, y}, x == 1);
+            EXPECT_EQ(colour.red + colour.blue, 0) << x << "," << y;
+            if (colour != kGreen)
+                ++text;
+        }
+    }
+    EXPECT_GT(text, 10); // the text is there
+}
+
+// A timer whose interval is set while it runs starts afresh with the new one; keeping the old
+// one, a slot switched on while others run would tick at its short first interval for ever.
+TEST(MainWindow, ATimerRestartsWithTheIntervalSetWhileItRuns)
+{
+    const HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    Win32Timer timer(window, 7);
+    const auto nextTick = [window] {
+        const ULONGLONG start = GetTickCount64();
+        MSG message;
+        while (!PeekMessageW(&message, window, WM_TIMER, WM_TIMER, PM_REMOVE))
+            Sleep(5);
+        return GetTickCount64() - start;
+    };
+    timer.setInterval(50);
+    timer.start();
+    EXPECT_LT(nextTick(), 500u);
+    timer.setInterval(1000);
+    EXPECT_GE(nextTick(), 800u);
+    EXPECT_TRUE(timer.isRunning());
+    DestroyWindow(window);
 }
 
 TEST(MainWindow, TicksPaintTheBoxesPureGreenOrRed)
@@ -75,13 +130,18 @@ TEST(MainWindow, RestoresItsPlaceAndSavesWhatItShowsAtThePauseAndAtSessionEnd)
         {"PROCESS_TEXTBOX_8", "\"quoted\" C:\\path"},
         {"PROCESS_TEXTBOX_9", platform::toUtf8(L"lone \xd800 surrogate")},
         {"PROCESS_TEXTBOX_10", "\u00e9\u4e2d" + std::string(100'000, 'z')}};
-    // 200 and 100 pixels; 140 x 300 pixels of client area with the design's frame allowances.
+    // 3000 and 1500 twips; 2100 x 4500 twips of client area with the design's frame allowances.
     std::vector<platform::StoredValue> seeds = {
         {"MainLeft", "3000"}, {"MainTop", "1500"}, {"MainWidth", "2220"}, {"MainHeight", "4860"}};
     seeds.insert(seeds.end(), names.begin(), names.end());
     Program program(seeds);
-    EXPECT_EQ(program.view.outerCorner(), (PixelPoint{200, 100}));
-    EXPECT_EQ(program.view.clientSize(), (PixelSize{140, 300}));
+    const int dpi = program.view.dpi();
+    const auto px = [dpi](int twips) { return twips::toPixels(twips, dpi); };
+    const auto tw = [dpi](int pixels) {
+        return std::to_string(std::lround(twips::fromPixels(pixels, dpi)));
+    };
+    EXPECT_EQ(program.view.outerCorner(), (PixelPoint{px(3000), px(1500)}));
+    EXPECT_EQ(program.view.clientSize(), (PixelSize{px(2100), px(4500)}));
     SetWindowTextW(program.box(1), L"paused.exe"); // an edit, as typing makes
     EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_1"), std::nullopt);
     EXPECT_TRUE(pumpUntil([&] { return program.key.stored("PROCESS_TEXTBOX_1") == "paused.exe"; }));
@@ -100,9 +160,11 @@ TEST(MainWindow, RestoresItsPlaceAndSavesWhatItShowsAtThePauseAndAtSessionEnd)
     EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_2"), "asked.exe");
     SendMessageW(program.hwnd(), WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(program.key.stored("PROCESS_TEXTBOX_2"), "ended.exe");
-    // The client area grew by 20 x 40 pixels: 300 x 600 twips.
-    std::vector<platform::StoredValue> saved = {
-        {"MainLeft", "4500"}, {"MainTop", "3000"}, {"MainWidth", "2520"}, {"MainHeight", "5460"}};
+    // The client area grew by 20 x 40 pixels.
+    std::vector<platform::StoredValue> saved = {{"MainLeft", tw(300)},
+                                                {"MainTop", tw(200)},
+                                                {"MainWidth", tw(px(2220) + 20)},
+                                                {"MainHeight", tw(px(4860) + 40)}};
     saved.insert(saved.end(), names.begin(), names.end());
     for (const auto &[key, text] : saved)
         EXPECT_EQ(program.key.stored(key), text) << key;

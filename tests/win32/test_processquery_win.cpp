@@ -1,3 +1,4 @@
+#include "diagnostics_win.h"
 #include "processquery_win.h"
 #include "windowtest.h"
 
@@ -19,6 +20,10 @@ TEST(ProcessQuery, FindsRunningImagesByFullNameAndNoneByAnImpossibleName)
         EXPECT_EQ(platform::processQueryText(name), std::nullopt);
         EXPECT_FALSE(query->isRunning(name));
     }
+    // No image name is longer than 255 UTF-16 units: a longer one is asked nowhere. Here 256,
+    // the last two a surrogate pair.
+    EXPECT_NE(platform::processQueryText(std::string(255, 'z')), std::nullopt);
+    EXPECT_EQ(platform::processQueryText(std::string(254, 'z') + "\xf0\x9f\x99\x82"), std::nullopt);
     // WQL has no escapes: a name with an apostrophe goes in double quotes. In single quotes this
     // one would match every process.
     EXPECT_FALSE(query->isRunning("x' OR Name<>'"));
@@ -32,4 +37,41 @@ TEST(ProcessQuery, FindsRunningImagesByFullNameAndNoneByAnImpossibleName)
         EXPECT_TRUE(query->isRunning("it's-zv.exe"));
     }
     DeleteFileW(copy.c_str());
+}
+
+// A hung service (busy or restarting): the windows' thread waits at most the bound once a
+// second, every name counts as not running meanwhile, and the hang is reported once until the
+// service answers again.
+TEST(ProcessQuery, AHungServiceIsWaitedForBrieflyOnceASecondAndReportedOnce)
+{
+    using platform::QueryAnswer;
+    bool hung = true;
+    int asked = 0;
+    const auto query = platform::createProcessQuery([&](const std::wstring &, long timeoutMs) {
+        ++asked;
+        EXPECT_LE(timeoutMs, 500);
+        if (!hung)
+            return QueryAnswer::Found;
+        Sleep(DWORD(timeoutMs)); // as WMI's enumerator gives up
+        return QueryAnswer::TimedOut;
+    });
+    std::vector<std::string> reports;
+    platform::setProblemListener([&reports](std::string_view line) { reports.emplace_back(line); });
+    const ULONGLONG start = GetTickCount64();
+    for (int n = 1; n <= 10; ++n)
+        EXPECT_FALSE(query->isRunning("services.exe")) << n;
+    EXPECT_LT(GetTickCount64() - start, 900u);
+    EXPECT_EQ(asked, 1);
+    Sleep(1100);
+    EXPECT_FALSE(query->isRunning("services.exe"));
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(reports.size(), 1u);
+    hung = false;
+    Sleep(1100);
+    EXPECT_TRUE(query->isRunning("services.exe"));
+    hung = true;
+    Sleep(1100);
+    EXPECT_FALSE(query->isRunning("services.exe"));
+    platform::setProblemListener({});
+    EXPECT_EQ(reports.size(), 2u); // a new hang after an answer
 }

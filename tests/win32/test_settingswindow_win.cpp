@@ -11,7 +11,7 @@ using Settings = Win32SettingsWindow;
 
 HWND control(int id)
 {
-    return GetDlgItem(FindWindowW(Settings::kClassName, nullptr), id);
+    return GetDlgItem(windowOf(GetCurrentProcessId(), Settings::kClassName), id);
 }
 
 } // namespace
@@ -25,26 +25,47 @@ class SettingsWindow : public testing::TestWithParam<bool>
 
 TEST_P(SettingsWindow, IsLaidOutAndModalAndSavesItsPlace)
 {
-    // Twips / 15, as the design places them.
-    const std::pair<int, Place> places[] = {
-        {Settings::kCreatorId, {8, 48, 473, 78}},
-        {Settings::enableBoxId(1), {64, 120, 217, 137}},
-        {Settings::enableBoxId(10), {296, 216, 457, 233}},
-        {Settings::kOkId, {304, 256, 441, 289}},
+    // Where the design places them, at the window's DPI.
+    namespace design = layout::settingsWindow;
+    const std::pair<int, const layout::Control &> places[] = {
+        {Settings::kCreatorId, design::creator()},
+        {Settings::enableBoxId(1), design::enableBox(1)},
+        {Settings::enableBoxId(10), design::enableBox(10)},
+        {Settings::kOkId, design::okButton()},
     };
     Program program;
     if (GetParam())
         SetFocus(program.title());
     const auto inspect = [&] {
-        const HWND window = FindWindowW(Settings::kClassName, nullptr);
+        const HWND window = windowOf(GetCurrentProcessId(), Settings::kClassName);
+        const int dpi = static_cast<int>(GetDpiForWindow(window));
+        const auto px = [dpi](int twips) { return LONG{twips::toPixels(twips, dpi)}; };
         RECT client{};
         GetClientRect(window, &client);
-        EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(482L, 301L));
+        EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(px(7230), px(4515)));
         EXPECT_EQ(GetWindow(window, GW_OWNER), program.hwnd());
-        for (const auto &[id, place] : places)
-            EXPECT_EQ(placeOf(control(id)), place) << id;
-        EXPECT_EQ(pixel(window, {10, 10}), kBlack); // labels green on black
-        EXPECT_TRUE(rowHas(window, 24, 8, 257, kGreen));
+        for (const auto &[id, design] : places) {
+            const twips::Place &place = design.place;
+            EXPECT_EQ(placeOf(control(id)),
+                      (Place{px(place.left), px(place.top), px(place.left) + px(place.width),
+                             px(place.top) + px(place.height)}))
+                << id;
+        }
+        // Each check box's caption fits beside its box at any DPI: fonts do not scale exactly.
+        for (int n = 1; n <= 10; ++n) {
+            const HWND box = control(Settings::enableBoxId(n));
+            wchar_t text[64];
+            const int length = GetWindowTextW(box, text, 64);
+            HDC dc = GetDC(box);
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text, length, &size);
+            ReleaseDC(box, dc);
+            const Place place = placeOf(box);
+            EXPECT_LE(size.cx + MulDiv(13 + 4, dpi, 96), place[2] - place[0]) << n;
+        }
+        EXPECT_EQ(pixel(window, {px(150), px(150)}), kBlack); // labels green on black
+        EXPECT_TRUE(rowHas(window, px(360), px(120), px(3855), kGreen));
         // Focus on box 1; Tab runs through boxes 1 to 10, OK, "Always On Top", and round.
         HWND next = GetFocus();
         for (int n = 1; n <= 13; ++n) {
@@ -89,10 +110,16 @@ TEST_P(SettingsWindow, IsLaidOutAndModalAndSavesItsPlace)
                    return true;
                }}));
     EXPECT_TRUE(IsWindowEnabled(program.hwnd()));
-    // Back on the title strip, where Enter or the click (as on any button) put it.
-    EXPECT_TRUE(pumpUntil([&] { return GetFocus() == program.title(); }));
-    EXPECT_EQ(program.key.stored("SettingsScreenLeft"), "2250");
-    EXPECT_EQ(program.key.stored("SettingsScreenTop"), "1350");
+    // The main window has the foreground again, and the focus is back on the title strip, where
+    // Enter or the click (as on any button) put it.
+    EXPECT_TRUE(pumpUntil(
+        [&] { return GetForegroundWindow() == program.hwnd() && GetFocus() == program.title(); }));
+    // 150 and 90 pixels in twips.
+    const int dpi = program.view.dpi();
+    EXPECT_EQ(program.key.stored("SettingsScreenLeft"),
+              std::to_string(std::lround(twips::fromPixels(150, dpi))));
+    EXPECT_EQ(program.key.stored("SettingsScreenTop"),
+              std::to_string(std::lround(twips::fromPixels(90, dpi))));
 }
 
 INSTANTIATE_TEST_SUITE_P(Opened, SettingsWindow, testing::Bool(), [](const auto &param) {

@@ -1,16 +1,16 @@
 #include "windowtest.h"
-#include "zorder.h"
 
-// One keeper tick while another program's window has the foreground and the topmost mark. The
-// windows are left to process exit: DestroyWindow takes seconds under Wine without a window
-// manager.
-TEST(ZOrder, KeeperTickMovesTopmostMarkFromAnotherProgramToMainWindow)
+// "Always On Top" on the real main window, whose boxes have a topmost tooltip window: owned by
+// the main window, that tooltip kept the main window below itself and Wine took the main
+// window's own topmost mark away. The keeper's real timer ticks while another program's window
+// has the foreground and the topmost mark.
+TEST(ZOrder, KeeperMakesTheMainWindowTopmostAndTurningItOffLeavesTheMark)
 {
     const auto isTopmost = [](HWND window) {
         return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     };
-    const HWND mainWindow = CreateWindowExW(0, L"STATIC", L"zv", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                            50, 100, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    Program program(std::vector<platform::StoredValue>{{"AlwaysOnTopTimer_TICKBOX", "1"}});
+    program.view.box(1).setToolTip("services.exe: running");
     const Child notepad(L"notepad.exe");
     HWND other = nullptr;
     ASSERT_TRUE(pumpUntil([&] {
@@ -19,17 +19,19 @@ TEST(ZOrder, KeeperTickMovesTopmostMarkFromAnotherProgramToMainWindow)
         return pid == notepad.info.dwProcessId;
     })) << "the other program never got the foreground";
     SetWindowPos(other, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    ASSERT_TRUE(isTopmost(other) && !isTopmost(mainWindow));
-    const Place before = placeOf(mainWindow);
+    ASSERT_TRUE(isTopmost(other));
+    const Place before = placeOf(program.hwnd());
 
-    const auto zorder = platform::createZOrder();
-    ASSERT_EQ(zorder->foregroundWindow(), reinterpret_cast<platform::WindowId>(other));
-    zorder->clearTopmost(zorder->foregroundWindow());
-    zorder->setTopmost(reinterpret_cast<platform::WindowId>(mainWindow));
-    pumpUntil([] { return true; });
-    EXPECT_FALSE(isTopmost(other));
-    EXPECT_TRUE(isTopmost(mainWindow));
-    EXPECT_EQ(placeOf(mainWindow), before); // neither moved nor resized
+    EXPECT_TRUE(pumpUntil([&] { return isTopmost(program.hwnd()) && !isTopmost(other); }));
+    EXPECT_EQ(placeOf(program.hwnd()), before); // neither moved nor resized
     // Raised, not activated: the other program keeps the keyboard.
     EXPECT_EQ(GetForegroundWindow(), other);
+
+    // Off: the keeper stops, and nothing takes the main window's mark away.
+    program.main.keeper().disableKeeper();
+    SetWindowPos(other, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    Sleep(1200);
+    pumpUntil([] { return true; });
+    EXPECT_TRUE(isTopmost(program.hwnd()));
+    EXPECT_TRUE(isTopmost(other));
 }

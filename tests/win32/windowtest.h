@@ -21,16 +21,55 @@
 
 inline constexpr wchar_t kTestsKey[] = L"Software\\ZEL-VANTO-tests";
 
-// A registry key, removed afterwards: a fresh one under kTestsKey unless another is named.
+// While the tests run, HKEY_CURRENT_USER in this process is a key of their own, so that nothing
+// in them can read or write the user's real settings, whatever key a mistake would open.
+class PrivateCurrentUser : public testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        RegOpenCurrentUser(KEY_ALL_ACCESS, &m_user);
+        ASSERT_EQ(RegCreateKeyExW(m_user, m_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS, nullptr, &m_private, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_private), ERROR_SUCCESS);
+        // What is written through HKEY_CURRENT_USER lands in the private key.
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, nullptr, L"redirected", REG_SZ, L"", 2),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegGetValueW(m_private, nullptr, L"redirected", RRF_RT_REG_SZ, nullptr, nullptr,
+                               nullptr),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override
+    {
+        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        RegCloseKey(m_private);
+        RegDeleteTreeW(m_user, m_path.c_str());
+        RegDeleteKeyW(m_user, m_path.c_str());
+        RegCloseKey(m_user);
+    }
+    // The user's own hive, for a test that runs the whole program in a prefix of its own.
+    HKEY realUser() const { return m_user; }
+
+private:
+    HKEY m_user = nullptr;
+    HKEY m_private = nullptr;
+    std::wstring m_path = L"Software\\ZEL-VANTO-tests-" + std::to_wstring(GetCurrentProcessId());
+};
+inline PrivateCurrentUser *const g_privateUser =
+    static_cast<PrivateCurrentUser *>(testing::AddGlobalTestEnvironment(new PrivateCurrentUser));
+
+// A registry key under `root`, removed afterwards: a fresh one under kTestsKey unless another is
+// named.
 struct TestKey
 {
     ~TestKey()
     {
-        RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
-        RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
-        RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey); // once no other run's key is left in it
+        RegDeleteTreeW(root, path.c_str());
+        RegDeleteKeyW(root, path.c_str());
+        RegDeleteKeyW(root, kTestsKey); // once no other run's key is left in it
     }
-    auto backend() const { return platform::openRegistrySettings(HKEY_CURRENT_USER, path); }
+    auto backend() const { return platform::openRegistrySettings(root, path); }
     // In the store's section.
     void seed(const std::vector<platform::StoredValue> &values) const
     {
@@ -42,7 +81,29 @@ struct TestKey
     }
 
     std::wstring path = kTestsKey + (L'\\' + std::to_wstring(std::random_device()()));
+    HKEY root = HKEY_CURRENT_USER;
 };
+
+// Whether this runs under Wine, whose prefix is the tests' own: only there may a test run the
+// whole program, which keeps its settings where the user's real ones are.
+inline bool underWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// The top-level window of class `className` that belongs to process `process`: never a
+// window of a copy of the program that the test did not start.
+inline HWND windowOf(DWORD process, const wchar_t *className)
+{
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, className, nullptr))) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process)
+            return window;
+    }
+    return nullptr;
+}
 
 // Another process, ended (if it still runs) when this goes.
 struct Child
@@ -112,6 +173,14 @@ inline bool rowHas(HWND window, int y, int left, int right, Rgb colour)
     return false;
 }
 
+// A point of box n (in the main window's client area) left of its centred text, at the window's
+// DPI.
+inline POINT boxPoint(HWND mainWindow, int n)
+{
+    const int dpi = static_cast<int>(GetDpiForWindow(mainWindow));
+    return {twips::toPixels(60, dpi), twips::toPixels(240 + 360 * (n - 1) + 375 / 2, dpi)};
+}
+
 // Calls `open`, which runs a modal message loop (the settings window's), while a thread timer
 // runs `steps` one at a time inside that loop. A step returns false to be run again a little
 // later; after 15 s the test fails and the last step, which should end the loop, runs. Whether
@@ -156,7 +225,7 @@ struct Program
     HWND title() const { return GetDlgItem(hwnd(), Win32MainWindow::kTitleId); }
     void tick(int n) { SendMessageW(hwnd(), WM_TIMER, UINT_PTR(n), 0); } // as slot n's timer
     // The background that box n shows, left of its centred text.
-    Rgb boxColour(int n) const { return pixel(hwnd(), {4, 28 + 24 * (n - 1)}); }
+    Rgb boxColour(int n) const { return pixel(hwnd(), boxPoint(hwnd(), n)); }
 
     TestKey key;
     SettingsStore store{key.backend()};

@@ -4,7 +4,10 @@
 #include "win32resources.h"
 #include "wintext.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cwchar>
 
 namespace win32 {
 
@@ -75,8 +78,8 @@ DesignWindow::~DesignWindow()
 {
     SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
     DestroyWindow(m_hwnd); // and its controls
-    for (const auto &[design, handle] : m_fonts)
-        DeleteObject(handle);
+    for (const Font &made : m_fonts)
+        DeleteObject(made.handle);
     DeleteObject(m_labelBrush);
 }
 
@@ -90,7 +93,7 @@ HWND DesignWindow::addControl(const layout::Control &design, const wchar_t *wind
         exStyle, windowClass, platform::toUtf16(design.caption).c_str(),
         style | WS_CHILD | WS_CLIPSIBLINGS, place.x, place.y, place.width, place.height, m_hwnd,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(design.font)), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fittedFont(design)), FALSE);
     m_controls.push_back({control, &design});
     if (!design.accessibleName.empty())
         setAccessibleName(control, design.accessibleName);
@@ -264,34 +267,110 @@ LRESULT DesignWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
 
 void DesignWindow::layoutAt(int dpi)
 {
-    std::vector<std::pair<layout::Font, HFONT>> old;
+    std::vector<Font> old;
     old.swap(m_fonts);
     m_fontDpi = dpi;
     for (const Control &control : m_controls) {
         const PixelRect place = toPixels(control.design->place, dpi);
         SetWindowPos(control.hwnd, nullptr, place.x, place.y, place.width, place.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(control.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font(control.design->font)),
-                     TRUE);
+        SendMessageW(control.hwnd, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(fittedFont(*control.design)), TRUE);
     }
-    for (const auto &[design, handle] : old)
-        DeleteObject(handle);
+    for (const Font &made : old)
+        DeleteObject(made.handle);
 }
 
-HFONT DesignWindow::font(const layout::Font &design)
+namespace {
+
+// The design's families, then the scalable faces that stand in for its bitmap font on Windows.
+constexpr std::array<const wchar_t *, 4> kScalableFamilies{L"Microsoft Sans Serif", L"Tahoma",
+                                                           L"Segoe UI", L"Arial"};
+
+struct Measured
 {
-    for (const auto &[made, handle] : m_fonts) {
-        if (made.pointSize == design.pointSize && made.bold == design.bold)
-            return handle;
+    TEXTMETRICW metrics{};
+    std::wstring face;
+    int width = 0; // of the text measured
+};
+
+Measured measure(HFONT font, std::wstring_view text)
+{
+    Measured result;
+    HDC dc = GetDC(nullptr);
+    const HGDIOBJ previous = SelectObject(dc, font);
+    GetTextMetricsW(dc, &result.metrics);
+    wchar_t face[LF_FACESIZE] = {};
+    result.face.assign(
+        face, static_cast<std::size_t>(std::max(0, GetTextFaceW(dc, LF_FACESIZE, face) - 1)));
+    SIZE size{};
+    if (!text.empty() &&
+        GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size))
+        result.width = size.cx;
+    SelectObject(dc, previous);
+    ReleaseDC(nullptr, dc);
+    return result;
+}
+
+HFONT createFont(const wchar_t *family, int pixelHeight, bool bold)
+{
+    return CreateFontW(-pixelHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_SWISS, family);
+}
+
+} // namespace
+
+HFONT DesignWindow::font(int pixelHeight, bool bold)
+{
+    for (const Font &made : m_fonts) {
+        if (made.pixelHeight == pixelHeight && made.bold == bold)
+            return made.handle;
     }
-    // The design's first family; where the system lacks it, its font substitution stands in.
-    const std::wstring family = platform::toUtf16(layout::kFontFamilies.front());
-    const int height = -static_cast<int>(std::lround(design.pointSize * m_fontDpi / 72.0));
-    HFONT handle = CreateFontW(height, 0, 0, 0, design.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
-                               FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, family.c_str());
-    m_fonts.emplace_back(design, handle);
+    // The design's first family, unless it is a bitmap font without this size (it would be
+    // drawn at another size): then a scalable face of the same look that the system has.
+    const std::wstring design = platform::toUtf16(layout::kFontFamilies.front());
+    HFONT handle = createFont(design.c_str(), pixelHeight, bold);
+    const Measured got = measure(handle, {});
+    const bool scalable = (got.metrics.tmPitchAndFamily & TMPF_VECTOR) != 0;
+    if (!scalable && got.metrics.tmHeight - got.metrics.tmInternalLeading != pixelHeight) {
+        for (const wchar_t *family : kScalableFamilies) {
+            HFONT other = createFont(family, pixelHeight, bold);
+            if (_wcsicmp(measure(other, {}).face.c_str(), family) == 0) {
+                DeleteObject(handle);
+                handle = other;
+                break;
+            }
+            DeleteObject(other);
+        }
+    }
+    m_fonts.push_back({pixelHeight, bold, handle});
     return handle;
+}
+
+HFONT DesignWindow::fittedFont(const layout::Control &design)
+{
+    int height = static_cast<int>(std::lround(design.font.pointSize * m_fontDpi / 72.0));
+    const std::wstring caption = platform::toUtf16(design.caption);
+    if (caption.empty() || design.kind == layout::Kind::TextBox)
+        return font(height, design.font.bold);
+    // The room the control leaves its caption: a check box's box and the gap after it, a
+    // button's edges.
+    const PixelRect place = toPixels(design.place, m_fontDpi);
+    const auto scaled = [this](int pixelsAt96) { return MulDiv(pixelsAt96, m_fontDpi, 96); };
+    int room = place.width - 2;
+    if (design.kind == layout::Kind::CheckBox)
+        room = place.width - scaled(13) - scaled(4);
+    else if (design.kind == layout::Kind::Button)
+        room = place.width - scaled(8);
+    // The design's size where the caption fits, else the largest size at which it does.
+    for (; height > 6; --height) {
+        HFONT made = font(height, design.font.bold);
+        const Measured got = measure(made, caption);
+        if (got.width <= room && got.metrics.tmHeight <= place.height)
+            return made;
+    }
+    return font(height, design.font.bold);
 }
 
 bool DesignWindow::isLabel(HWND control) const

@@ -85,14 +85,25 @@ private:
     void layoutAt(int dpi);
     // What the system's frame adds to the client area, at the window's DPI.
     PixelSize frameSize() const;
-    HFONT font(const layout::Font &design);
+    // The design's face at `pixelHeight`, or a scalable one where the design's cannot be drawn
+    // at that size.
+    HFONT font(int pixelHeight, bool bold);
+    // The control's font at the window's DPI: the design's size, or smaller where its caption
+    // would not fit the control at that size (fonts do not scale exactly with the DPI).
+    HFONT fittedFont(const layout::Control &design);
     bool isLabel(HWND control) const;
 
     MessageHandler &m_handler;
     HWND m_hwnd = nullptr;
     std::vector<Control> m_controls;
     int m_fontDpi = 0;
-    std::vector<std::pair<layout::Font, HFONT>> m_fonts; // at m_fontDpi
+    struct Font
+    {
+        int pixelHeight;
+        bool bold;
+        HFONT handle;
+    };
+    std::vector<Font> m_fonts; // at m_fontDpi
     HBRUSH m_labelBrush = nullptr;
     HWND m_focus = nullptr;
 };

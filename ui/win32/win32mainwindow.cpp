@@ -29,10 +29,14 @@ Win32MainWindow::Win32MainWindow()
     namespace design = layout::mainWindow;
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
-    // The boxes' tooltips show a whole name that the box cuts off, and its state.
-    m_toolTips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 m_window.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    // The boxes' tooltips show a whole name that the box cuts off, and its state. Their window
+    // has no owner: an owned topmost window keeps its owner below itself, and Wine then takes
+    // the owner's own topmost mark away, which "Always On Top" needs. A topmost tool window of
+    // its own shows above everything anyway; it goes with the main window (destructor).
+    m_toolTips =
+        CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSW, nullptr,
+                        WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     SendMessageW(m_toolTips, TTM_SETMAXTIPWIDTH, 0, 600);
     // In tab order, which is the dialog manager's order of creation.
     for (const layout::Control *control : design::window().tabOrder()) {
@@ -59,7 +63,10 @@ Win32MainWindow::Win32MainWindow()
 }
 
 // The timers are killed before the window goes.
-Win32MainWindow::~Win32MainWindow() = default;
+Win32MainWindow::~Win32MainWindow()
+{
+    DestroyWindow(m_toolTips);
+}
 
 void Win32MainWindow::show()
 {

@@ -103,8 +103,12 @@ void Win32SettingsWindow::runModal(ZEL_VANTO_SETTINGS &behaviour)
             DispatchMessageW(&message);
         }
     }
-    // The owner first, so that it is the window that becomes active when this one goes.
+    // The owner first, so that it is the window that becomes active when this one goes; and
+    // activated while this one still has the foreground, which a window manager that does not
+    // pass the focus back to a window without a taskbar entry would give to another program.
     EnableWindow(m_owner, TRUE);
+    if (GetForegroundWindow() == hwnd())
+        SetForegroundWindow(m_owner);
     ShowWindow(hwnd(), SW_HIDE);
     m_behaviour = nullptr;
 }
