@@ -459,6 +459,11 @@ bool IniSettingsBackend::write(std::string_view section, const std::vector<Store
             return true;
         return replaceFile(bytes);
     } catch (...) {
+        // Memory ran short (nothing else throws here): said too, if there is room to say it.
+        try {
+            reportUnwritable("there is not enough memory");
+        } catch (...) {
+        }
         return false;
     }
 }
