@@ -2,8 +2,9 @@
 # Starts the program again and again, each time on a fresh X server with no other client and no
 # window manager (as xvfb-run or a kiosk has it): a server whose last client leaves resets, so a
 # start that lets go of its only connection before the toolkit has its own fails now and then.
-# The first start also has stderr a pipe whose reader has gone and a store that must be
-# reported: the report must not end the program.
+# The first start's server ends instead of resetting (-terminate), so that such a start fails
+# every time; it also has stderr a pipe whose reader has gone and a store that must be reported:
+# the report must not end the program.
 #   bare-x-start.sh PROGRAM [STARTS]
 set -euo pipefail
 program=$1
@@ -21,7 +22,9 @@ mkfifo "$work/display" "$work/gone"
 
 for ((start = 1; start <= starts; start++)); do
     # -displayfd picks a free display and writes its number once the server takes clients.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    options=(-displayfd 3 -screen 0 1024x768x24 -nolisten tcp)
+    if ((start == 1)); then options+=(-terminate); fi
+    Xvfb "${options[@]}" 3>"$work/display" 2>"$work/xvfb.log" &
     xvfb=$!
     read -r number <"$work/display"
     export DISPLAY=:$number
@@ -59,7 +62,7 @@ for ((start = 1; start <= starts; start++)); do
         cat "$work/out"
         exit 1
     fi
-    kill "$xvfb"
+    kill "$xvfb" 2>/dev/null || true
     wait "$xvfb" 2>/dev/null || true
     xvfb=
 done
