@@ -7,11 +7,15 @@
 #include "zorder.h"
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <string>
 
 int main(int argc, char *argv[])
 {
+    // A report to a stderr whose reader has gone fails, and must not end the program with it.
+    std::signal(SIGPIPE, SIG_IGN);
+
     std::string why;
     if (!platform::chooseWindowSystem(why)) {
         // Name the program as it was started, so that the hint also works from a build tree.
@@ -23,6 +27,7 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    platform::releaseWindowSystemCheck();
     QApplication::setApplicationName(QStringLiteral("ZEL-VANTO"));
     QApplication::setOrganizationName(QStringLiteral("ZEL-VANTO"));
     // The main window is a tool window, which does not end the program when it closes; its

@@ -12,7 +12,12 @@ namespace platform {
 // a Wayland session natively where no X11 display can be had; whatever the user chose in
 // QT_QPA_PLATFORM. False when none can be used; `why` then holds one line saying what is missing
 // and how to run the program anyway.
+// What it opened to look stays open until releaseWindowSystemCheck().
 bool chooseWindowSystem(std::string &why);
+
+// Lets go of what chooseWindowSystem() held open. Call once the application object exists: a
+// display whose last client leaves resets, and a toolkit that connects meanwhile fails.
+void releaseWindowSystemCheck();
 
 // Calls `onEndRequest` on the event loop when the user or the session asks the program to end
 // from outside its windows (SIGTERM, SIGINT, SIGHUP on Linux). Further requests while it saves

@@ -28,6 +28,8 @@ public:
     const std::string &bytes() const { return m_bytes; }
     // The text of `key` in `section`; nullopt when absent or when the value is not a text.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
+    // Every key the file holds, as "section/key" ("key" in [General]).
+    std::vector<std::string> paths() const;
     // The file with `values` set in `section`: each changed where it stands, with every other
     // byte kept, and the new ones added at the end of the section (made when missing).
     std::string withValues(std::string_view section, const std::vector<StoredValue> &values) const;

@@ -20,7 +20,8 @@ namespace {
 
 // How long a write waits for another copy of the program to finish its own.
 constexpr long kLockPatienceMs = 250;
-constexpr int kMaxDamagedCopies = 1000;
+// The copies of damaged files kept: "<file>.damaged", "-2", "-3".
+constexpr int kDamagedCopies = 3;
 
 class Descriptor
 {
@@ -76,6 +77,13 @@ bool sameFile(const struct stat &a, const struct stat &b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
            a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// A file whose permissions forbid writing it, to its owner too (root writes anything).
+bool readOnly(const std::string &path, const struct stat &seen)
+{
+    return (seen.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+           (::access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EPERM));
 }
 
 std::string folderOf(const std::string &path)
@@ -172,6 +180,35 @@ void removeLeftovers(const std::string &target)
     ::closedir(dir);
 }
 
+// A new copy of a damaged file: the first of the copies' names that is free, else the oldest
+// copy gives way. The descriptor, or -1 with errno set.
+int openDamagedCopy(const std::string &target, std::string &copy)
+{
+    std::string oldest;
+    struct stat oldestSeen = {};
+    for (int n = 1; n <= kDamagedCopies; ++n) {
+        copy = target + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
+        const int fd =
+            ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+        struct stat seen;
+        if (::lstat(copy.c_str(), &seen) == 0 && S_ISREG(seen.st_mode) &&
+            (oldest.empty() || seen.st_mtim.tv_sec < oldestSeen.st_mtim.tv_sec ||
+             (seen.st_mtim.tv_sec == oldestSeen.st_mtim.tv_sec &&
+              seen.st_mtim.tv_nsec < oldestSeen.st_mtim.tv_nsec))) {
+            oldest = copy;
+            oldestSeen = seen;
+        }
+    }
+    copy = oldest;
+    if (oldest.empty()) {
+        errno = EEXIST; // each name is taken by something that is not a copy
+        return -1;
+    }
+    return ::open(copy.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+}
+
 long millisecondsSince(const timespec &start)
 {
     timespec now{};
@@ -265,9 +302,9 @@ IniSettingsBackend::IniSettingsBackend(std::string path) : m_path(std::move(path
 
 void IniSettingsBackend::report(const std::string &what)
 {
-    if (!m_reported)
+    // Each cause once: the same failure again says nothing new.
+    if (m_reported.insert(what).second)
         reportProblem(what);
-    m_reported = true;
 }
 
 void IniSettingsBackend::reportUnwritable(const std::string &why)
@@ -300,11 +337,13 @@ IniSettingsBackend::State IniSettingsBackend::refresh()
         return State::Absent;
     }
     const bool link = S_ISLNK(seen.st_mode);
-    const bool dangling = link && ::stat(m_path.c_str(), &seen) != 0;
-    if (dangling || !S_ISREG(seen.st_mode)) {
+    const int unfollowed = link && ::stat(m_path.c_str(), &seen) != 0 ? errno : 0;
+    if (unfollowed || !S_ISREG(seen.st_mode)) {
+        const std::string what = unfollowed == ELOOP ? "a loop of symbolic links"
+                                 : unfollowed        ? "a link to nothing"
+                                              : (link ? "a link to " : "") + whatItIs(seen.st_mode);
         return unusable(
-            "is " +
-            (dangling ? "a link to nothing" : (link ? "a link to " : "") + whatItIs(seen.st_mode)) +
+            "is " + what +
             ", not a regular file, so it is not used; going on without saving settings");
     }
     if (link) {
@@ -356,13 +395,7 @@ void IniSettingsBackend::keepDamagedCopy(std::string_view original)
     if (m_copied && sameFile(*m_copied, *m_loaded))
         return;
     std::string copy;
-    int fd = -1;
-    for (int n = 1; fd < 0 && n <= kMaxDamagedCopies; ++n) {
-        copy = m_target + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
-        fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
+    const int fd = openDamagedCopy(m_target, copy);
     Descriptor out(fd);
     int error = fd < 0 ? errno : writeAll(fd, original);
     if (!error && ::fsync(fd) != 0)
@@ -373,7 +406,8 @@ void IniSettingsBackend::keepDamagedCopy(std::string_view original)
         if (fd >= 0)
             ::unlink(copy.c_str());
         report("settings file " + m_path + " is damaged, and a copy of it cannot be kept (" +
-               reason(error) + "); going on with what could be read from it, without saving to it");
+               (error == EEXIST ? "its names are taken by what is not a copy" : reason(error)) +
+               "); going on with what could be read from it, without saving to it");
         return;
     }
     syncFolder(folderOf(copy));
@@ -413,13 +447,23 @@ bool IniSettingsBackend::write(std::string_view section, const std::vector<Store
         if (refresh() == State::Unusable)
             return false;
         if (m_document.damaged() && !(m_copied && sameFile(*m_copied, *m_loaded)))
-            return false; // never overwritten without its copy
+            return false; // never overwritten without its copy, which said so
+        if (m_loaded && readOnly(m_target, *m_loaded)) {
+            // The user's own way of saying it must not change.
+            reportUnwritable("it is read-only");
+            return false;
+        }
         const std::string bytes = m_document.withValues(section, values);
         // Nothing to change; an absent file has no bytes, so an empty one is not made either.
         if (!m_document.damaged() && bytes == m_document.bytes())
             return true;
         return replaceFile(bytes);
     } catch (...) {
+        // Memory ran short (nothing else throws here): said too, if there is room to say it.
+        try {
+            reportUnwritable("there is not enough memory");
+        } catch (...) {
+        }
         return false;
     }
 }
@@ -469,6 +513,7 @@ bool IniSettingsBackend::replaceFile(const std::string &bytes)
     syncFolder(folderOf(m_target));
     m_document = IniDocument(bytes);
     m_loaded = written;
+    m_copied = written; // what it was made from is kept, whatever it reads as
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "settingsbackend.h"
 
 #include <optional>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 
@@ -45,7 +46,7 @@ private:
     IniDocument m_document;
     std::optional<struct stat> m_loaded; // the file m_document was read from
     std::optional<struct stat> m_copied; // the damaged file whose copy was kept
-    bool m_reported = false;
+    std::set<std::string> m_reported;    // each cause once
 };
 
 } // namespace platform

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 #include <xcb/xcb.h>
 
 namespace platform {
@@ -22,12 +23,19 @@ namespace {
 constexpr std::string_view kRunAnyway =
     "Start it from a desktop session, or on a virtual display with: xvfb-run -a zel-vanto";
 
+// The connection that found the display reachable, held until the toolkit has its own.
+xcb_connection_t *g_check = nullptr;
+
 bool x11Reachable()
 {
     xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-    const bool reached = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return reached;
+    if (xcb_connection_has_error(connection) != 0) {
+        xcb_disconnect(connection);
+        return false;
+    }
+    releaseWindowSystemCheck();
+    g_check = connection;
+    return true;
 }
 
 // Whether the toolkit can draw natively in a Wayland session here (the plugin is a package of
@@ -64,6 +72,12 @@ bool chooseWindowSystem(std::string &why)
     }
     why += kRunAnyway;
     return false;
+}
+
+void releaseWindowSystemCheck()
+{
+    if (g_check)
+        xcb_disconnect(std::exchange(g_check, nullptr));
 }
 
 namespace {

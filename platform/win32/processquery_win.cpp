@@ -1,10 +1,10 @@
 #include "processquery_win.h"
 
 #include "diagnostics.h"
+#include "textcodec.h"
 
 #include <windows.h>
 
-#include <climits>
 #include <oleauto.h>
 #include <string>
 #include <utility>
@@ -23,18 +23,10 @@ constexpr std::size_t kMaxImageNameUnits = 255;
 // the system reports, so it fails instead of being patched up with U+FFFD.
 std::optional<std::wstring> utf8ToUtf16(const std::string &bytes)
 {
-    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
+    const std::optional<std::u16string> text = utf16From(bytes, BadText::Reject);
+    if (!text)
         return std::nullopt;
-    const int length = static_cast<int>(bytes.size());
-    const int size =
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr, 0);
-    if (size <= 0)
-        return std::nullopt;
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), length, wide.data(),
-                            size) != size)
-        return std::nullopt;
-    return wide;
+    return std::wstring(text->begin(), text->end());
 }
 
 // Owns one BSTR; null when the allocation failed.

@@ -1,123 +1,23 @@
 #include "wintext.h"
 
-namespace platform {
+#include "textcodec.h"
 
-namespace {
+namespace platform {
 
 static_assert(sizeof(wchar_t) == 2, "Windows' wide characters are UTF-16 code units");
 
-constexpr char32_t kReplacement = 0xFFFD;
-
-bool isHighSurrogate(char32_t unit)
-{
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool isLowSurrogate(char32_t unit)
-{
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-void appendUtf16(std::wstring &out, char32_t codePoint)
-{
-    if (codePoint < 0x10000) {
-        out += static_cast<wchar_t>(codePoint);
-        return;
-    }
-    codePoint -= 0x10000;
-    out += static_cast<wchar_t>(0xD800 + (codePoint >> 10));
-    out += static_cast<wchar_t>(0xDC00 + (codePoint & 0x3FF));
-}
-
-void appendUtf8(std::string &out, char32_t codePoint)
-{
-    const auto byte = [&out](char32_t value) { out += static_cast<char>(value); };
-    if (codePoint < 0x80) {
-        byte(codePoint);
-    } else if (codePoint < 0x800) {
-        byte(0xC0 | (codePoint >> 6));
-        byte(0x80 | (codePoint & 0x3F));
-    } else if (codePoint < 0x10000) {
-        byte(0xE0 | (codePoint >> 12));
-        byte(0x80 | ((codePoint >> 6) & 0x3F));
-        byte(0x80 | (codePoint & 0x3F));
-    } else {
-        byte(0xF0 | (codePoint >> 18));
-        byte(0x80 | ((codePoint >> 12) & 0x3F));
-        byte(0x80 | ((codePoint >> 6) & 0x3F));
-        byte(0x80 | (codePoint & 0x3F));
-    }
-}
-
-} // namespace
+// Kept: what an edit box or the registry holds comes back unchanged, unpaired surrogates
+// included.
 
 std::wstring toUtf16(std::string_view utf8)
 {
-    std::wstring out;
-    out.reserve(utf8.size());
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        if (lead < 0x80) {
-            out += static_cast<wchar_t>(lead);
-            ++i;
-            continue;
-        }
-        // The sequence's length, and the range of its second byte: that range keeps out overlong
-        // forms and everything past U+10FFFF. Unlike strict UTF-8, ED A0..BF (surrogates) is let
-        // in.
-        std::size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0)
-                low = 0xA0;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0)
-                low = 0x90;
-            if (lead == 0xF4)
-                high = 0x8F;
-        } else {
-            out += static_cast<wchar_t>(kReplacement);
-            ++i;
-            continue;
-        }
-        char32_t codePoint = lead & (0x7Fu >> length);
-        std::size_t taken = 1;
-        for (; taken < length && i + taken < utf8.size(); ++taken) {
-            const auto next = static_cast<unsigned char>(utf8[i + taken]);
-            if (next < low || next > high)
-                break;
-            codePoint = (codePoint << 6) | (next & 0x3Fu);
-            low = 0x80;
-            high = 0xBF;
-        }
-        i += taken;
-        // A sequence cut short is replaced as a whole; the byte that cut it starts afresh.
-        appendUtf16(out, taken == length ? codePoint : kReplacement);
-    }
-    return out;
+    const std::u16string text = *utf16From(utf8, BadText::Keep);
+    return std::wstring(text.begin(), text.end());
 }
 
 std::string toUtf8(std::wstring_view utf16)
 {
-    std::string out;
-    out.reserve(utf16.size());
-    for (std::size_t i = 0; i < utf16.size(); ++i) {
-        char32_t codePoint = static_cast<char32_t>(utf16[i]);
-        if (isHighSurrogate(codePoint) && i + 1 < utf16.size() &&
-            isLowSurrogate(static_cast<char32_t>(utf16[i + 1]))) {
-            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) +
-                        (static_cast<char32_t>(utf16[i + 1]) - 0xDC00);
-            ++i;
-        }
-        appendUtf8(out, codePoint);
-    }
-    return out;
+    return *utf8From(std::u16string(utf16.begin(), utf16.end()), BadText::Keep);
 }
 
 } // namespace platform

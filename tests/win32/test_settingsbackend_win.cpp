@@ -6,27 +6,6 @@
 using platform::toUtf16;
 using platform::toUtf8;
 
-TEST(WinText, ConvertsLosslesslyAndReplacesInvalidUtf8)
-{
-    // The edges of each sequence length, a pair and unpaired surrogates (WTF-8) go both ways.
-    // Invalid UTF-8 gets one U+FFFD for each piece that could start a sequence.
-    const std::tuple<std::string, std::wstring> cases[] = {
-        {std::string("\0\x7f\xc2\x80\xdf\xbf\xe0\xa0\x80\xef\xbf\xbf", 12),
-         std::wstring(L"\0\x7f\x80\x7ff\x800\xffff", 6)},
-        {"\xf4\x8f\xbf\xbf\xed\xb0\x80\xed\xa0\x80", L"\xdbff\xdfff\xdc00\xd800"},
-        {"a\x80\xc3", L"a\xfffd\xfffd"},                          // stray, and cut short
-        {"\xc0\xaf\xf4\x90\x80\x80", std::wstring(6, L'\xfffd')}, // overlong, past U+10FFFF
-        {"\xf0\x9f\x99!", L"\xfffd!"},
-    };
-    for (const auto &[utf8, utf16] : cases) {
-        SCOPED_TRACE(testing::PrintToString(utf8));
-        EXPECT_EQ(toUtf16(utf8), utf16);
-        if (utf16.find(L'\xfffd') == std::wstring::npos) {
-            EXPECT_EQ(toUtf8(utf16), utf8);
-        }
-    }
-}
-
 TEST(RegistryBackend, ReadsBackWhatItWroteAndAsMuchAsOthersWrote)
 {
     const std::wstring longText(100'000, L'\u4e2d');
