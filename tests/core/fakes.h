@@ -81,7 +81,11 @@ struct FakeTimer final : Timer, Named
 struct FakeNameBox final : NameBox, Named
 {
     using Named::Named;
-    std::string text() const override { return content; }
+    std::string text() const override
+    {
+        ++reads;
+        return content;
+    }
     void setText(const std::string &text) override { set(content, text, "text '" + text + "'"); }
     void setBackground(Rgb c) override
     {
@@ -95,6 +99,7 @@ struct FakeNameBox final : NameBox, Named
     void setToolTip(const std::string &text) override { toolTip = text; }
 
     std::string content;
+    mutable int reads = 0;         // of the text
     std::optional<Rgb> background; // nullopt: the box's own
     std::optional<Rgb> textColour;
     bool visible = false;
