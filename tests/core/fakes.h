@@ -121,8 +121,7 @@ struct FakeCheckBox final : CheckBox, Named
 template <typename View> struct FakeWindow : View
 {
     explicit FakeWindow(Log &shared) : log(shared) {}
-    int dpi() const override { return 96; }
-    std::vector<PixelRect> screens() const override { return screenAreas; }
+    std::vector<ScreenArea> screens() const override { return screenAreas; }
     void place(PixelPoint at, PixelSize client) override
     {
         corner = at;
@@ -143,7 +142,7 @@ template <typename View> struct FakeWindow : View
     Log &log;
     PixelPoint corner;
     PixelSize size;
-    std::vector<PixelRect> screenAreas{{0, 0, 1280, 1024}};
+    std::vector<ScreenArea> screenAreas{{{0, 0, 1280, 1024}, 96}};
     bool known = true;
     std::string hasFocus;
 };

@@ -131,13 +131,7 @@ QtMainWindow::QtMainWindow()
 
 QtMainWindow::~QtMainWindow() = default;
 
-int QtMainWindow::dpi() const
-{
-    // Qt places widgets in logical pixels, 96 to the inch whatever the screen's scale.
-    return twips::kDefaultDpi;
-}
-
-std::vector<PixelRect> QtMainWindow::screens() const
+std::vector<ScreenArea> QtMainWindow::screens() const
 {
     return uistyle::availableScreens();
 }

@@ -25,8 +25,7 @@ public:
     // From here on the window's events go to `behaviour`.
     void bind(ZEL_VANTO_MAIN &behaviour) { m_behaviour = &behaviour; }
 
-    int dpi() const override;
-    std::vector<PixelRect> screens() const override;
+    std::vector<ScreenArea> screens() const override;
     void place(PixelPoint outerCorner, PixelSize clientSize) override;
     PixelPoint outerCorner() const override;
     PixelSize clientSize() const override;

@@ -95,12 +95,7 @@ QtSettingsWindow::QtSettingsWindow(QWidget *owner)
 
 QtSettingsWindow::~QtSettingsWindow() = default;
 
-int QtSettingsWindow::dpi() const
-{
-    return twips::kDefaultDpi;
-}
-
-std::vector<PixelRect> QtSettingsWindow::screens() const
+std::vector<ScreenArea> QtSettingsWindow::screens() const
 {
     return uistyle::availableScreens();
 }

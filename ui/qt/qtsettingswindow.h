@@ -22,8 +22,7 @@ public:
     explicit QtSettingsWindow(QWidget *owner);
     ~QtSettingsWindow() override;
 
-    int dpi() const override;
-    std::vector<PixelRect> screens() const override;
+    std::vector<ScreenArea> screens() const override;
     void place(PixelPoint outerCorner, PixelSize clientSize) override;
     PixelPoint outerCorner() const override;
     PixelSize clientSize() const override;

@@ -26,14 +26,16 @@ bool platformReportsPlaces()
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-std::vector<PixelRect> availableScreens()
+std::vector<ScreenArea> availableScreens()
 {
-    std::vector<PixelRect> areas;
+    std::vector<ScreenArea> areas;
     const QScreen *primary = QGuiApplication::primaryScreen();
     const auto all = QGuiApplication::screens();
     for (const QScreen *screen : all) {
         const QRect area = screen->availableGeometry();
-        const PixelRect rect{area.x(), area.y(), area.width(), area.height()};
+        // Qt places widgets in logical pixels, 96 to the inch whatever the screen's scale.
+        const ScreenArea rect{{area.x(), area.y(), area.width(), area.height()},
+                              twips::kDefaultDpi};
         if (screen == primary)
             areas.insert(areas.begin(), rect);
         else

@@ -23,7 +23,7 @@ QRect toQRect(const twips::Place &place);
 bool platformReportsPlaces();
 
 // The screens' areas available to windows, the primary screen first.
-std::vector<PixelRect> availableScreens();
+std::vector<ScreenArea> availableScreens();
 
 // The focus among a window's controls, by their names in the layout table. Focusing also
 // activates the window: a window manager may leave none active when a modal window closes.
