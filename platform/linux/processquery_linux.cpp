@@ -8,7 +8,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 
@@ -164,12 +166,40 @@ struct LinuxProcessQuery::Question
 
 LinuxProcessQuery::LinuxProcessQuery(std::function<Clock::time_point()> now, std::string procRoot)
     : m_now(std::move(now)), m_procRoot(std::move(procRoot))
-{}
+{
+    // Half of what the process may open, so that the rest of the program never runs short.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
+        m_openCommLimit = static_cast<std::size_t>(files.rlim_cur / 2);
+    else
+        m_openCommLimit = 1024;
+}
 
 LinuxProcessQuery::~LinuxProcessQuery()
 {
+    closeAll(m_openComm);
     if (m_procFd >= 0)
         ::close(m_procFd);
+}
+
+void LinuxProcessQuery::closeAll(std::vector<OpenComm> &files)
+{
+    for (const OpenComm &file : files) {
+        if (file.fd >= 0)
+            ::close(file.fd);
+    }
+    files.clear();
+}
+
+// The comm file of `pid` kept open by the last scan, taken over by this one; -1 for none.
+int LinuxProcessQuery::takeOpenComm(pid_t pid)
+{
+    const auto found =
+        std::lower_bound(m_openComm.begin(), m_openComm.end(), pid,
+                         [](const OpenComm &file, pid_t wanted) { return file.pid < wanted; });
+    if (found == m_openComm.end() || found->pid != pid)
+        return -1;
+    return std::exchange(found->fd, -1);
 }
 
 bool LinuxProcessQuery::isRunning(const std::string &name)
@@ -294,8 +324,11 @@ void LinuxProcessQuery::scan()
     m_listedEntries = 0;
     const int dirFd = procFd();
     DIR *proc = dirFd < 0 ? nullptr : ::opendir(m_procRoot.c_str());
-    if (!proc)
+    if (!proc) {
+        closeAll(m_openComm);
         return;
+    }
+    m_nextOpenComm.clear();
     char path[24];
     char name[64];
     while (const dirent *item = ::readdir(proc)) {
@@ -303,15 +336,26 @@ void LinuxProcessQuery::scan()
         const std::size_t digits = std::strspn(pidText, "0123456789");
         if (digits == 0 || digits > 10 || pidText[digits] != '\0')
             continue; // not a process
+        const auto pid = static_cast<pid_t>(std::strtol(pidText, nullptr, 10));
         // Only the name: the state and start time are read for a process whose name matches.
         // One that ended meanwhile, or is hidden from us, is skipped silently.
-        std::memcpy(path, pidText, digits);
-        std::memcpy(path + digits, "/comm", sizeof "/comm");
-        const int fd = ::openat(dirFd, path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        const ssize_t got = ::read(fd, name, sizeof name);
-        ::close(fd);
+        int fd = takeOpenComm(pid);
+        ssize_t got = fd >= 0 ? ::pread(fd, name, sizeof name, 0) : -1;
+        if (got <= 0) {
+            // Not open yet, or its process has gone and the pid may name a new one.
+            if (fd >= 0)
+                ::close(fd);
+            std::memcpy(path, pidText, digits);
+            std::memcpy(path + digits, "/comm", sizeof "/comm");
+            fd = ::openat(dirFd, path, O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                continue;
+            got = ::read(fd, name, sizeof name);
+        }
+        if (got > 0 && m_nextOpenComm.size() < m_openCommLimit)
+            m_nextOpenComm.push_back({pid, fd});
+        else
+            ::close(fd);
         if (got <= 0)
             continue;
         // The kernel ends the name with a newline; the name itself may hold any other byte.
@@ -321,13 +365,21 @@ void LinuxProcessQuery::scan()
         if (m_listedEntries == m_entries.size())
             m_entries.emplace_back();
         Entry &entry = m_entries[m_listedEntries++];
-        entry.pid = static_cast<pid_t>(std::strtol(pidText, nullptr, 10));
+        entry.pid = pid;
         entry.shortName.assign(name, length);
         entry.shortNameIsAscii = isAscii(entry.shortName);
         entry.statRead = false;
         entry.fullNameRead = false;
     }
     ::closedir(proc);
+    closeAll(m_openComm); // of processes that have gone
+    // /proc lists pids in rising order; sorting keeps the look-up right whatever the order.
+    if (!std::is_sorted(m_nextOpenComm.begin(), m_nextOpenComm.end(),
+                        [](const OpenComm &a, const OpenComm &b) { return a.pid < b.pid; })) {
+        std::sort(m_nextOpenComm.begin(), m_nextOpenComm.end(),
+                  [](const OpenComm &a, const OpenComm &b) { return a.pid < b.pid; });
+    }
+    std::swap(m_openComm, m_nextOpenComm);
 }
 
 // The image name behind a 15-byte short name, which may be cut off. In order:

@@ -12,9 +12,14 @@
 namespace platform {
 
 // Process lookup over /proc. A scan lists /proc and reads every process's comm, the cheapest file
-// that names it (about 0.6 of its stat); the stat, for the state and the start time, is read only
-// for a process whose name matches. A scan still costs several microseconds per process, so it is
-// done only when no cheaper answer is exact:
+// that names it; the stat, for the state and the start time, is read only for a process whose
+// name matches. Each comm file stays open from one scan to the next and is read again in place:
+// one system call per process instead of three (open, read, close), about a quarter of the cost.
+// An open comm file keeps naming its own process, under its current name, and fails once that
+// process is gone, also when its pid goes to a new one; then the file is opened afresh. Open files
+// are kept for at most half the descriptors the process may have, and cost the kernel about a
+// page each. A scan still costs a few microseconds per process, so it is done only when no cheaper
+// answer is exact:
 // - one listing serves every question asked within `kReuseWindow` of the scan's end, so ten
 //   slots that tick together cost one scan, however long the scan took;
 // - a true answer remembers the process behind it, and the next question for that name only
@@ -79,6 +84,17 @@ private:
     std::function<Clock::time_point()> m_now;
     std::string m_procRoot;
     int m_procFd = -1;
+    struct OpenComm
+    {
+        pid_t pid = 0;
+        int fd = -1;
+    };
+    int takeOpenComm(pid_t pid);
+    static void closeAll(std::vector<OpenComm> &files);
+
+    std::vector<OpenComm> m_openComm; // from the last scan, by pid
+    std::vector<OpenComm> m_nextOpenComm;
+    std::size_t m_openCommLimit = 0;
     std::vector<Entry> m_entries;
     std::size_t m_listedEntries = 0;
     Clock::time_point m_scannedAt; // when the last scan ended

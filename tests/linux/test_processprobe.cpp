@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/prctl.h>
 
 Q_DECLARE_METATYPE(NamedProcess::Form)
 
@@ -119,6 +120,22 @@ private slots:
         for (const QString &name : notFound) // a false answer always lists
             QVERIFY2(!probe.tick(name.toStdString()), qPrintable(name));
         QCOMPARE(probe.query.scanCount(), scans + 1 + notFound.size());
+    }
+
+    // The comm files stay open from one scan to the next: each must still read the name as it is
+    // now. This process renames itself.
+    void seesARenameAtTheNextScan()
+    {
+        Ticking probe;
+        char was[16] = {};
+        ::prctl(PR_GET_NAME, was);
+        QVERIFY(!probe.tick("zvprobe-renamed"));
+        ::prctl(PR_SET_NAME, "zvprobe-renamed");
+        const bool seen = probe.tick("zvprobe-renamed");
+        ::prctl(PR_SET_NAME, was);
+        QVERIFY(seen);
+        QVERIFY(!probe.tick("zvprobe-renamed"));
+        QCOMPARE(probe.query.scanCount(), std::size_t(3));
     }
 
     void oneScanServesQueriesWithinFiftyMilliseconds_data()
