@@ -143,6 +143,8 @@ void QtMainWindow::place(PixelPoint outerCorner, PixelSize clientSize)
     resize(clientSize.width, clientSize.height);
     m_normalCorner = pos();
     m_normalSize = size();
+    m_placedCorner = QPoint(outerCorner.x, outerCorner.y);
+    m_placedSize = QSize(clientSize.width, clientSize.height);
 }
 
 namespace {
@@ -157,13 +159,15 @@ bool inNormalState(const QWidget &window)
 
 PixelPoint QtMainWindow::outerCorner() const
 {
-    const QPoint corner = inNormalState(*this) ? frameGeometry().topLeft() : m_normalCorner;
+    const QPoint corner = uistyle::unlessMoved(
+        inNormalState(*this) ? frameGeometry().topLeft() : m_normalCorner, m_placedCorner, *this);
     return {corner.x(), corner.y()};
 }
 
 PixelSize QtMainWindow::clientSize() const
 {
-    const QSize normal = inNormalState(*this) ? size() : m_normalSize;
+    const QSize normal =
+        uistyle::unlessResized(inNormalState(*this) ? size() : m_normalSize, m_placedSize, *this);
     return {normal.width(), normal.height()};
 }
 

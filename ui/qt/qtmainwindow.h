@@ -65,4 +65,6 @@ private:
     // The place in the normal state, kept while the window is maximised or minimised.
     QPoint m_normalCorner;
     QSize m_normalSize;
+    QPoint m_placedCorner; // as place() was asked
+    QSize m_placedSize;
 };

@@ -49,4 +49,6 @@ private:
     std::array<QCheckBox *, 10> m_enableWidgets{};
     std::array<std::unique_ptr<QtCheckBox>, 10> m_enableBoxes;
     std::unique_ptr<QtCheckBox> m_alwaysOnTop;
+    QPoint m_placedCorner; // as place() was asked
+    QSize m_placedSize;
 };

@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
+#include <cmath>
 
 namespace uistyle {
 
@@ -42,6 +43,40 @@ std::vector<ScreenArea> availableScreens()
             areas.push_back(rect);
     }
     return areas;
+}
+
+namespace {
+
+// How far, in logical pixels, the window system may put a window from where it was asked to.
+int placeTolerance(const QWidget &window)
+{
+    const qreal ratio = window.devicePixelRatioF();
+    if (ratio <= 0 || std::abs(ratio - std::round(ratio)) < 1e-6)
+        return 0;
+    return static_cast<int>(std::ceil(1 / ratio));
+}
+
+bool near(int now, int placed, int tolerance)
+{
+    return std::abs(now - placed) <= tolerance;
+}
+
+} // namespace
+
+QPoint unlessMoved(QPoint now, QPoint placed, const QWidget &window)
+{
+    const int tolerance = placeTolerance(window);
+    return near(now.x(), placed.x(), tolerance) && near(now.y(), placed.y(), tolerance) ? placed
+                                                                                        : now;
+}
+
+QSize unlessResized(QSize now, QSize placed, const QWidget &window)
+{
+    const int tolerance = placeTolerance(window);
+    return near(now.width(), placed.width(), tolerance) &&
+                   near(now.height(), placed.height(), tolerance)
+               ? placed
+               : now;
 }
 
 void focusChild(QWidget &window, std::string_view control)
