@@ -219,42 +219,27 @@ TEST(MainWindow, TypedNamesAreSavedWhenTypingPausesOrTheFocusLeaves)
 // primary's, so a window on the second screen moved further right at each start.
 TEST(MainWindow, PlaceAndSizeSurviveScreensOfDifferentDpi)
 {
-    struct Row
-    {
-        const char *tag;
-        PixelRect closedAt; // outer corner and client size at close
-        const char *stored;
+    // Closed at: outer corner, client size. Stored: the place in the primary's twips (10 a
+    // pixel), the size in those of the screen the window is on.
+    const std::pair<PixelRect, const char *> rows[] = {
+        {{2000, 100, 105, 258}, "MainLeft=20000 MainTop=1000 MainWidth=1695 MainHeight=4230"},
+        {{100, 50, 200, 400}, "MainLeft=1000 MainTop=500 MainWidth=2120 MainHeight=4360"},
     };
-    // The place in the primary's twips (10 a pixel), the size in those of the screen it is on.
-    const Row rows[] = {
-        {"on the 96-DPI screen",
-         {2000, 100, 105, 258},
-         "MainLeft=20000 MainTop=1000 MainWidth=1695 MainHeight=4230"},
-        {"on the 144-DPI screen",
-         {100, 50, 200, 400},
-         "MainLeft=1000 MainTop=500 MainWidth=2120 MainHeight=4360"},
-    };
-    const std::vector<ScreenArea> screens{{{0, 0, 1920, 1080}, 144}, {{1920, 0, 1280, 1024}, 96}};
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.tag);
-        Core::Stored stored;
+    for (const auto &[closedAt, stored] : rows) {
+        Core::Stored values;
         for (int start = 0; start < 3; ++start) {
-            Core core(stored);
-            core.view.screenAreas = screens;
+            Core core(values);
+            core.view.screenAreas = {{{0, 0, 1920, 1080}, 144}, {{1920, 0, 1280, 1024}, 96}};
             core.main.Form_Load();
-            if (start == 0) {
-                core.view.corner = {row.closedAt.x, row.closedAt.y};
-                core.view.size = {row.closedAt.width, row.closedAt.height};
-            } else {
-                // Opens where it was closed, as large to the eye, and stores the same again.
-                EXPECT_EQ(core.log.at(4), "place " + std::to_string(row.closedAt.x) + "," +
-                                              std::to_string(row.closedAt.y) + " " +
-                                              std::to_string(row.closedAt.width) + "x" +
-                                              std::to_string(row.closedAt.height));
+            // Opens where it was closed, as large to the eye, and stores the same again.
+            const std::string placed = core.log.at(4);
+            core.view.place({closedAt.x, closedAt.y}, {closedAt.width, closedAt.height});
+            if (start > 0) {
+                EXPECT_EQ(placed, core.log.back());
             }
-            const Log log = core.during([&] { core.main.Form_Unload(); });
-            EXPECT_THAT(log.at(0), testing::StartsWith(std::string("write ") + row.stored));
-            stored = core.backend->values;
+            EXPECT_THAT(core.during([&] { core.main.Form_Unload(); }).at(0),
+                        testing::StartsWith(std::string("write ") + stored));
+            values = core.backend->values;
         }
     }
 }
