@@ -16,6 +16,9 @@
 #            at uneven moments (it is opened by a click on the title strip and closed with OK,
 #            all through xdotool) and the same is measured again. Memory is read after the first
 #            window: private (Private_Clean + Private_Dirty, target < 8 MiB), RSS (< 40 MiB), Pss.
+#   red10    ten slots, all red (ten names that do not run, two longer than the kernel's 15 bytes),
+#            beside EXTRA idle processes: every tick lists /proc. Target <= 0.8x loop.
+#   red10-crowded  the same beside CROWDED idle processes. Target <= 0.8x loop.
 #   idle     no slot enabled, beside EXTRA idle processes: the program's cost of doing nothing.
 #   crowded  as red without the toggling, beside CROWDED idle processes. Target <= 1.1x loop.
 #   start    time from process start to the painted title strip, median of STARTS starts.
@@ -54,7 +57,7 @@ usage() { sed -n '2,/^set -euo/{/^set -euo/d;s/^# \{0,1\}//;p}' "$0"; }
 
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=${ZV_BENCH_BUILD_DIR:-$src/build/program-bench}
-scenarios=green,red,idle,crowded,start
+scenarios=green,red,red10,idle,crowded,red10-crowded,start
 runs=3
 window=60
 count=15
@@ -79,7 +82,7 @@ while (($#)); do
     esac
 done
 for s in ${scenarios//,/ }; do
-    [[ $s =~ ^(green|red|idle|crowded|start)$ ]] || { echo "unknown scenario: $s" >&2; exit 2; }
+    [[ $s =~ ^(green|red|red10|idle|crowded|red10-crowded|start)$ ]] || { echo "unknown scenario: $s" >&2; exit 2; }
 done
 wants() { [[ ,$scenarios, == *,$1,* ]]; }
 [[ -z $program || -z $commit ]] || { echo "--program and --commit exclude each other" >&2; exit 2; }
@@ -199,6 +202,10 @@ cores=$(getconf _NPROCESSORS_ONLN)
 red_names=(bash nosuch.exe sleep notthere.exe Xvfb ghost.exe openbox missing.exe zel-vanto
     not-running-long-name.exe)
 red_expected=(green red green red green red green red green red)
+# Ten names that nothing runs under.
+red10_names=(nosuch.exe notthere.exe ghost.exe missing.exe not-running-long-name.exe absent.exe
+    vanished.exe nowhere.exe gone-long-ago-process.exe elsewhere.exe)
+red10_expected=(red red red red red red red red red red)
 # Ten names that only the processes started for them carry; one is longer than 15 bytes, so that
 # its re-check also reads the command line and the executable's name.
 green_names=(green-1.exe green-2.exe green-3.exe green-4.exe green-5.exe green-6.exe green-7.exe
@@ -529,9 +536,10 @@ run_scenario() {
     case $name in
     green) names=("${green_names[@]}"); expected=("${green_expected[@]}") ;;
     idle) names=("${red_names[@]}"); expected=("${idle_expected[@]}") ;;
+    red10 | red10-crowded) names=("${red10_names[@]}"); expected=("${red10_expected[@]}") ;;
     *) names=("${red_names[@]}"); expected=("${red_expected[@]}") ;;
     esac
-    if [[ $name == crowded ]]; then use_extra "$crowded"; else use_extra "$extra"; fi
+    if [[ $name == *crowded ]]; then use_extra "$crowded"; else use_extra "$extra"; fi
     local named_group=""
     if [[ $name == green ]]; then
         start_named "${green_names[@]}"
@@ -580,7 +588,7 @@ echo "program-bench: $program"
 echo "display $DISPLAY, $cores cores, CLK_TCK $hz, window ${window}s," \
     "counting ${count}s by $counter"
 echo "load: $(uptime)"
-for s in green red idle crowded; do
+for s in green red red10 idle crowded red10-crowded; do
     if wants "$s"; then run_scenario "$s"; fi
 done
 stop_groups
@@ -624,7 +632,7 @@ vals() { echo "${res[$1]:-}"; }
 echo
 echo "Results ($runs runs; CPU windows of ${window}s, listings counted over ${count}s)"
 printf '%-46s %10s  %-21s %-12s %s\n' "measure" "median" "[min .. max]" "target" "verdict"
-for label in green-active green red red-toggled idle crowded; do
+for label in green-active green red red-toggled red10 idle crowded red10-crowded; do
     [[ -n ${res[$label:prog]:-} ]] || continue
     case $label in
     green-active)
@@ -634,6 +642,8 @@ for label in green-active green red red-toggled idle crowded; do
     red-toggled) title="the same after toggling slots 2-10"; op="<="; target=1.1 ;;
     idle) title="no slot enabled, +$extra processes"; op="-"; target=- ;;
     crowded) title="ten slots, five red, +$crowded processes"; op="<="; target=1.1 ;;
+    red10) title="ten slots, all red, +$extra processes"; op="<="; target=0.8 ;;
+    red10-crowded) title="ten slots, all red, +$crowded processes"; op="<="; target=0.8 ;;
     esac
     echo "-- $title"
     # shellcheck disable=SC2046 # word splitting of the value lists is wanted

@@ -49,15 +49,16 @@ WatcherSlot::WatcherSlot(NameBox &box, Timer &timer, ProcessProbe &probe)
 
 void WatcherSlot::nameChanged()
 {
+    m_name = m_box.text();
     describe();
 }
 
 void WatcherSlot::describe()
 {
-    const std::string name = m_box.text();
     const std::string_view state = stateText(m_state);
     m_box.setDescription(std::string(state));
-    m_box.setToolTip((name.empty() ? std::string("(no name)") : name) + ": " + std::string(state));
+    m_box.setToolTip((m_name.empty() ? std::string("(no name)") : m_name) + ": " +
+                     std::string(state));
 }
 
 void WatcherSlot::enable(int firstTickMs)
@@ -84,7 +85,7 @@ void WatcherSlot::tick()
         m_shortFirstTick = false;
         m_timer.setInterval(kIntervalMs);
     }
-    const bool running = m_probe.IsProcessRunning(m_box.text());
+    const bool running = m_probe.IsProcessRunning(m_name);
     const SlotState was =
         std::exchange(m_state, running ? SlotState::Running : SlotState::NotRunning);
     if (m_state == was)

@@ -38,14 +38,15 @@ public:
 
     WatcherSlot(NameBox &box, Timer &timer, ProcessProbe &probe);
 
-    // The name as it stands was set or typed: the tooltip follows it.
+    // The name as it stands was set or typed: the tooltip follows it, and the ticks ask for it.
+    // The box's text is read here only, so that a tick costs the same for a name of any length.
     void nameChanged();
     // Start the timer (a running one keeps its phase), then show the box; the first tick comes
     // after `firstTickMs`, or one interval from now when it is 0.
     void enable(int firstTickMs = 0);
     // Stop the timer, then hide the box; its last colour stays.
     void disable();
-    // One poll: read the box's text, ask the probe, paint green or red; a change of state is
+    // One poll: ask the probe for the box's name, paint green or red; a change of state is
     // described in words, and announced when the box has the focus.
     void tick();
 
@@ -63,6 +64,7 @@ private:
     NameBox &m_box;
     Timer &m_timer;
     ProcessProbe &m_probe;
+    std::string m_name; // the box's text as of the last nameChanged()
     SlotState m_state = SlotState::NotPolled;
     Rgb m_systemText{0, 0, 0};
     bool m_shortFirstTick = false;

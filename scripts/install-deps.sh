@@ -3,6 +3,7 @@
 #   install-deps.sh build   what building and running the program needs
 #   install-deps.sh test    that, plus what the tests, the Windows cross build and the package
 #                           checks need
+#   install-deps.sh bench   that, plus what the scripts in bench/ need (screen pixels, counters)
 set -euo pipefail
 
 build_packages=(
@@ -20,11 +21,13 @@ test_packages=(
     nodejs # and npm, below: the workflow validator (scripts/test-win32.sh fetches it with npm)
     lintian appstream desktop-file-utils man-db # checks of the .deb (scripts/test-package.sh)
 )
+bench_packages=(imagemagick linux-perf strace)
 
 case ${1:-build} in
 build) wanted=("${build_packages[@]}") ;;
 test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
-*) echo "usage: $0 build|test" >&2; exit 2 ;;
+bench) wanted=("${build_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
+*) echo "usage: $0 build|test|bench" >&2; exit 2 ;;
 esac
 
 missing=()

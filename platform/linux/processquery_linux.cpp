@@ -8,7 +8,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 
@@ -82,8 +84,8 @@ std::string foldedName(const std::string &name)
     return folded;
 }
 
-// Fills in the name and start time from a stat line ("pid (name) S ...", NUL-terminated);
-// false when the line is malformed or the process has ended.
+// Reads the state, the start time and the name from a stat line ("pid (name) S ...",
+// NUL-terminated). False when the line is malformed or the process has ended.
 bool parseStat(const char *stat, std::size_t length, std::string &shortName,
                unsigned long long &startTime)
 {
@@ -94,8 +96,7 @@ bool parseStat(const char *stat, std::size_t length, std::string &shortName,
     if (!open || !close || close < open || close + 2 >= end)
         return false;
     const char *state = close + 2; // field 3
-    // One pass to the thread count (field 20) and the start time (field 22): this runs for every
-    // process of every scan, so the line is walked once rather than searched field by field.
+    // One pass to the thread count (field 20) and the start time (field 22).
     const char *threads = nullptr;
     const char *start = nullptr;
     int field = 3;
@@ -114,6 +115,12 @@ bool parseStat(const char *stat, std::size_t length, std::string &shortName,
     shortName.assign(open + 1, close);
     startTime = start ? std::strtoull(start, nullptr, 10) : 0;
     return true;
+}
+
+// True when `longName` is a name the kernel would cut to `shortName`.
+bool extends(const std::string &longName, const std::string &shortName)
+{
+    return longName.size() > kShortNameLength && longName.starts_with(shortName);
 }
 
 } // namespace
@@ -141,9 +148,9 @@ struct LinuxProcessQuery::Question
 
     // Each process with an ASCII name (nearly all) costs one byte comparison against the folded
     // name; only names that are not ASCII need the Unicode comparison.
-    bool sameAs(const std::string &candidate) const
+    bool sameAs(const std::string &candidate, bool candidateIsAscii) const
     {
-        if (isAscii(candidate)) {
+        if (candidateIsAscii) {
             return candidate.size() == folded.size() &&
                    asciiEqualNoCase(candidate.data(), folded.data(), folded.size());
         }
@@ -159,17 +166,45 @@ struct LinuxProcessQuery::Question
 
 LinuxProcessQuery::LinuxProcessQuery(std::function<Clock::time_point()> now, std::string procRoot)
     : m_now(std::move(now)), m_procRoot(std::move(procRoot))
-{}
+{
+    // Half of what the process may open, so that the rest of the program never runs short.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
+        m_openCommLimit = static_cast<std::size_t>(files.rlim_cur / 2);
+    else
+        m_openCommLimit = 1024;
+}
 
 LinuxProcessQuery::~LinuxProcessQuery()
 {
+    closeAll(m_openComm);
     if (m_procFd >= 0)
         ::close(m_procFd);
 }
 
+void LinuxProcessQuery::closeAll(std::vector<OpenComm> &files)
+{
+    for (const OpenComm &file : files) {
+        if (file.fd >= 0)
+            ::close(file.fd);
+    }
+    files.clear();
+}
+
+// The comm file of `pid` kept open by the last scan, taken over by this one; -1 for none.
+int LinuxProcessQuery::takeOpenComm(pid_t pid)
+{
+    const auto found =
+        std::lower_bound(m_openComm.begin(), m_openComm.end(), pid,
+                         [](const OpenComm &file, pid_t wanted) { return file.pid < wanted; });
+    if (found == m_openComm.end() || found->pid != pid)
+        return -1;
+    return std::exchange(found->fd, -1);
+}
+
 bool LinuxProcessQuery::isRunning(const std::string &name)
 {
-    if (name.empty())
+    if (name.empty() || name.size() > kLongestName)
         return false;
     const auto now = m_now();
     std::erase_if(m_remembered, [now](const Remembered &remembered) {
@@ -196,33 +231,36 @@ bool LinuxProcessQuery::isRunning(const std::string &name)
         m_scannedAt = m_now();
     }
 
-    for (std::size_t i = 0; i < m_liveEntries; ++i) {
-        if (matches(m_entries[i], question)) {
-            remember(name, m_entries[i], now);
+    for (std::size_t i = 0; i < m_listedEntries; ++i) {
+        Entry &entry = m_entries[i];
+        // The stat is read only now, for the state; a process that renamed itself between the
+        // two reads is judged by the later name.
+        if (nameMatches(entry, question) && readStat(entry) && nameMatches(entry, question)) {
+            remember(name, entry, now);
             return true;
         }
     }
     return false;
 }
 
-bool LinuxProcessQuery::matches(Entry &entry, const Question &question)
+bool LinuxProcessQuery::nameMatches(Entry &entry, const Question &question)
 {
     if (entry.shortName.size() != kShortNameLength)
-        return question.sameAs(entry.shortName);
+        return question.sameAs(entry.shortName, entry.shortNameIsAscii);
     if (!question.mayBeTruncated) {
         // A 15-byte short name equal to the name may still be the cut-off form of a longer
-        // image name ("tool-name-here.exe" shows as "tool-name-here."): only count it when
-        // neither argv[0] nor the executable says the real name is longer.
-        return question.sameAs(entry.shortName) && !isTruncation(entry);
+        // image name ("tool-name-here.exe" shows as "tool-name-here."): it counts only when it
+        // is the whole name.
+        return question.sameAs(entry.shortName, entry.shortNameIsAscii) &&
+               fullName(entry).size() == kShortNameLength;
     }
     // For non-ASCII names the byte prefix can differ in case in ways ASCII folding misses,
-    // so look at the long names of every 15-byte process then; such names are rare.
+    // so look at the whole name of every 15-byte process then; such names are rare.
     if (question.nameIsAscii &&
         !asciiEqualNoCase(entry.shortName.data(), question.name.data(), kShortNameLength))
         return false;
-    readLongNames(entry);
-    return (!entry.argv0Base.empty() && sameImageName(entry.argv0Base, question.name)) ||
-           (!entry.exeBase.empty() && sameImageName(entry.exeBase, question.name));
+    const std::string &whole = fullName(entry);
+    return whole.size() > kShortNameLength && sameImageName(whole, question.name);
 }
 
 bool LinuxProcessQuery::stillRuns(const Remembered &remembered, const Question &question)
@@ -230,8 +268,11 @@ bool LinuxProcessQuery::stillRuns(const Remembered &remembered, const Question &
     // The same pid with another start time is another process. The same process may have
     // renamed itself or run another program since, so its names are read and matched afresh,
     // exactly as a scan would.
-    return readEntry(remembered.pid, m_rechecked) &&
-           m_rechecked.startTime == remembered.startTime && matches(m_rechecked, question);
+    m_rechecked.pid = remembered.pid;
+    m_rechecked.statRead = false;
+    m_rechecked.shortName.clear();
+    return readStat(m_rechecked) && m_rechecked.startTime == remembered.startTime &&
+           nameMatches(m_rechecked, question);
 }
 
 void LinuxProcessQuery::remember(const std::string &name, const Entry &entry, Clock::time_point now)
@@ -247,15 +288,17 @@ void LinuxProcessQuery::remember(const std::string &name, const Entry &entry, Cl
     known->lastAsked = now;
 }
 
-bool LinuxProcessQuery::readEntry(pid_t pid, Entry &entry)
+bool LinuxProcessQuery::readStat(Entry &entry)
 {
-    entry.pid = pid;
-    entry.longNamesRead = false;
+    if (entry.statRead)
+        return entry.live;
+    entry.statRead = true;
+    entry.live = false;
     const int dirFd = procFd();
     if (dirFd < 0)
         return false;
     char path[32];
-    std::snprintf(path, sizeof path, "%d/stat", static_cast<int>(pid));
+    std::snprintf(path, sizeof path, "%d/stat", static_cast<int>(entry.pid));
     const int fd = ::openat(dirFd, path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -265,56 +308,99 @@ bool LinuxProcessQuery::readEntry(pid_t pid, Entry &entry)
     if (got <= 0)
         return false;
     stat[got] = '\0';
-    return parseStat(stat, static_cast<std::size_t>(got), entry.shortName, entry.startTime);
+    std::string name;
+    entry.live = parseStat(stat, static_cast<std::size_t>(got), name, entry.startTime);
+    if (entry.live && name != entry.shortName) {
+        entry.shortName = std::move(name);
+        entry.shortNameIsAscii = isAscii(entry.shortName);
+        entry.fullNameRead = false;
+    }
+    return entry.live;
 }
 
 void LinuxProcessQuery::scan()
 {
     ++m_scanCount;
-    m_liveEntries = 0;
-    DIR *proc = ::opendir(m_procRoot.c_str());
-    if (!proc)
+    m_listedEntries = 0;
+    const int dirFd = procFd();
+    DIR *proc = dirFd < 0 ? nullptr : ::opendir(m_procRoot.c_str());
+    if (!proc) {
+        closeAll(m_openComm);
         return;
+    }
+    m_nextOpenComm.clear();
+    char path[24];
+    char name[64];
     while (const dirent *item = ::readdir(proc)) {
         const char *pidText = item->d_name;
         const std::size_t digits = std::strspn(pidText, "0123456789");
         if (digits == 0 || digits > 10 || pidText[digits] != '\0')
             continue; // not a process
-        if (m_liveEntries == m_entries.size())
-            m_entries.emplace_back();
-        // One that ended meanwhile, or is hidden from us, is skipped silently.
         const auto pid = static_cast<pid_t>(std::strtol(pidText, nullptr, 10));
-        if (readEntry(pid, m_entries[m_liveEntries]))
-            ++m_liveEntries;
+        // Only the name: the state and start time are read for a process whose name matches.
+        // One that ended meanwhile, or is hidden from us, is skipped silently.
+        int fd = takeOpenComm(pid);
+        ssize_t got = fd >= 0 ? ::pread(fd, name, sizeof name, 0) : -1;
+        if (got <= 0) {
+            // Not open yet, or its process has gone and the pid may name a new one.
+            if (fd >= 0)
+                ::close(fd);
+            std::memcpy(path, pidText, digits);
+            std::memcpy(path + digits, "/comm", sizeof "/comm");
+            fd = ::openat(dirFd, path, O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                continue;
+            got = ::read(fd, name, sizeof name);
+        }
+        if (got > 0 && m_nextOpenComm.size() < m_openCommLimit)
+            m_nextOpenComm.push_back({pid, fd});
+        else
+            ::close(fd);
+        if (got <= 0)
+            continue;
+        // The kernel ends the name with a newline; the name itself may hold any other byte.
+        std::size_t length = static_cast<std::size_t>(got);
+        if (name[length - 1] == '\n')
+            --length;
+        if (m_listedEntries == m_entries.size())
+            m_entries.emplace_back();
+        Entry &entry = m_entries[m_listedEntries++];
+        entry.pid = pid;
+        entry.shortName.assign(name, length);
+        entry.shortNameIsAscii = isAscii(entry.shortName);
+        entry.statRead = false;
+        entry.fullNameRead = false;
     }
     ::closedir(proc);
+    closeAll(m_openComm); // of processes that have gone
+    // /proc lists pids in rising order; sorting keeps the look-up right whatever the order.
+    if (!std::is_sorted(m_nextOpenComm.begin(), m_nextOpenComm.end(),
+                        [](const OpenComm &a, const OpenComm &b) { return a.pid < b.pid; })) {
+        std::sort(m_nextOpenComm.begin(), m_nextOpenComm.end(),
+                  [](const OpenComm &a, const OpenComm &b) { return a.pid < b.pid; });
+    }
+    std::swap(m_openComm, m_nextOpenComm);
 }
 
-bool LinuxProcessQuery::isTruncation(Entry &entry)
+// The image name behind a 15-byte short name, which may be cut off. In order:
+// - the executable's own name, where it is the whole short name: then that is the process's
+//   name, whatever argv[0] says;
+// - the executable's name, where the short name is its beginning;
+// - argv[0], for a program started through a link of a longer name;
+// - the script's path, the interpreter's argument after its one optional argument, for a
+//   script whose name the kernel took;
+// - otherwise the short name itself.
+const std::string &LinuxProcessQuery::fullName(Entry &entry)
 {
-    readLongNames(entry);
-    const auto extends = [&entry](const std::string &longName) {
-        return longName.size() > kShortNameLength &&
-               longName.compare(0, kShortNameLength, entry.shortName) == 0;
-    };
-    return extends(entry.argv0Base) || extends(entry.exeBase);
-}
-
-void LinuxProcessQuery::readLongNames(Entry &entry)
-{
-    if (entry.longNamesRead)
-        return;
-    entry.longNamesRead = true;
-    entry.argv0Base.clear();
-    entry.exeBase.clear();
+    if (entry.fullNameRead)
+        return entry.fullName;
+    entry.fullNameRead = true;
+    entry.fullName = entry.shortName;
     const int dirFd = procFd();
-    if (dirFd < 0)
-        return;
-    char path[64];
-    std::snprintf(path, sizeof path, "%d/cmdline", static_cast<int>(entry.pid));
-    const std::string cmdline = readSmallFile(dirFd, path);
-    entry.argv0Base = baseName(cmdline.substr(0, cmdline.find('\0')));
+    if (entry.shortName.size() != kShortNameLength || dirFd < 0)
+        return entry.fullName;
 
+    char path[64];
     std::snprintf(path, sizeof path, "%d/exe", static_cast<int>(entry.pid));
     char target[4096];
     const ssize_t got = ::readlinkat(dirFd, path, target, sizeof target - 1);
@@ -324,8 +410,28 @@ void LinuxProcessQuery::readLongNames(Entry &entry)
         static const std::string deleted = " (deleted)";
         if (exe.size() > deleted.size() && exe.ends_with(deleted))
             exe.resize(exe.size() - deleted.size());
-        entry.exeBase = baseName(exe);
+        exe = baseName(exe);
+        if (exe == entry.shortName)
+            return entry.fullName;
+        if (extends(exe, entry.shortName)) {
+            entry.fullName = std::move(exe);
+            return entry.fullName;
+        }
     }
+
+    std::snprintf(path, sizeof path, "%d/cmdline", static_cast<int>(entry.pid));
+    const std::string cmdline = readSmallFile(dirFd, path);
+    std::size_t from = 0;
+    for (int argument = 0; argument < 3 && from < cmdline.size(); ++argument) {
+        const std::size_t to = std::min(cmdline.find('\0', from), cmdline.size());
+        std::string base = baseName(cmdline.substr(from, to - from));
+        if (extends(base, entry.shortName)) {
+            entry.fullName = std::move(base);
+            break;
+        }
+        from = to + 1;
+    }
+    return entry.fullName;
 }
 
 // The process root stays open: a re-check then costs one openat and one read.

@@ -81,7 +81,11 @@ struct FakeTimer final : Timer, Named
 struct FakeNameBox final : NameBox, Named
 {
     using Named::Named;
-    std::string text() const override { return content; }
+    std::string text() const override
+    {
+        ++reads;
+        return content;
+    }
     void setText(const std::string &text) override { set(content, text, "text '" + text + "'"); }
     void setBackground(Rgb c) override
     {
@@ -97,6 +101,7 @@ struct FakeNameBox final : NameBox, Named
     void announce(const std::string &text) override { note("announce '" + text + "'"); }
 
     std::string content;
+    mutable int reads = 0;         // of the text
     std::optional<Rgb> background; // nullopt: the box's own
     std::optional<Rgb> textColour;
     bool visible = false;
@@ -122,8 +127,7 @@ struct FakeCheckBox final : CheckBox, Named
 template <typename View> struct FakeWindow : View
 {
     explicit FakeWindow(Log &shared) : log(shared) {}
-    int dpi() const override { return 96; }
-    std::vector<PixelRect> screens() const override { return screenAreas; }
+    std::vector<ScreenArea> screens() const override { return screenAreas; }
     void place(PixelPoint at, PixelSize client) override
     {
         corner = at;
@@ -144,7 +148,7 @@ template <typename View> struct FakeWindow : View
     Log &log;
     PixelPoint corner;
     PixelSize size;
-    std::vector<PixelRect> screenAreas{{0, 0, 1280, 1024}};
+    std::vector<ScreenArea> screenAreas{{{0, 0, 1280, 1024}, 96}};
     bool known = true;
     std::string hasFocus;
 };

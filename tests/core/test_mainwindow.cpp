@@ -38,17 +38,19 @@ TEST(MainWindow, LoadPlacesTheWindowWithinReachAndRunsWhatTheStoreSays)
         // The title strip above every screen: moved down until it shows.
         {{{"MainTop", "-3500"}}, "place 67,0 105x258"},
         {{{"MainLeft", "20000"}, {"MainTop", "-100"}}, "place 1333,0 105x258"},
-        // Sizes that are none, larger than the desktop, or too small to click the strip.
+        // Sizes that are none, larger than the desktop, or too small to click the strip fall back;
+        // only the dimension that cannot be used does.
         {{{"MainWidth", "0"}}},
         {{{"MainWidth", "1e38"}}},
-        {{{"MainWidth", "300"}, {"MainHeight", "9000"}}},
+        {{{"MainWidth", "300"}, {"MainHeight", "9000"}}, "place 67,67 105x576"},
         {{{"MainHeight", "500"}}},
+        {{{"MainHeight", "600"}, {"MainWidth", "2370"}}, "place 67,67 150x258"},
         {{{"MainWidth", "465"}, {"MainHeight", "700"}}, "place 67,67 23x23"}, // small but usable
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.stored));
         Core core(row.stored);
-        core.view.screenAreas = {{0, 0, 1280, 1024}, {1280, 0, 800, 600}};
+        core.view.screenAreas = {{{0, 0, 1280, 1024}, 96}, {{1280, 0, 800, 600}, 96}};
         core.main.Form_Load();
         EXPECT_EQ(core.log.at(4), row.placed);
         EXPECT_EQ(core.enabledSlots(), row.enabled);
@@ -172,4 +174,34 @@ TEST(MainWindow, TypedNamesAreSavedWhenTypingPausesOrTheFocusLeaves)
     }),
                 ElementsAre("NameSaveTimer stop", "write PROCESS_TEXTBOX_5=five.exe",
                             "NameSaveTimer stop"));
+}
+
+// A laptop screen at 144 DPI, the primary, and a 96-DPI screen to its right. Missed: the place
+// went to twips with the DPI of the screen the window stood on at close and came back with the
+// primary's, so a window on the second screen moved further right at each start.
+TEST(MainWindow, PlaceAndSizeSurviveScreensOfDifferentDpi)
+{
+    // Closed at: outer corner, client size. Stored: the place in the primary's twips (10 a
+    // pixel), the size in those of the screen the window is on.
+    const std::pair<PixelRect, const char *> rows[] = {
+        {{2000, 100, 105, 258}, "MainLeft=20000 MainTop=1000 MainWidth=1695 MainHeight=4230"},
+        {{100, 50, 200, 400}, "MainLeft=1000 MainTop=500 MainWidth=2120 MainHeight=4360"},
+    };
+    for (const auto &[closedAt, stored] : rows) {
+        Core::Stored values;
+        for (int start = 0; start < 3; ++start) {
+            Core core(values);
+            core.view.screenAreas = {{{0, 0, 1920, 1080}, 144}, {{1920, 0, 1280, 1024}, 96}};
+            core.main.Form_Load();
+            // Opens where it was closed, as large to the eye, and stores the same again.
+            const std::string placed = core.log.at(4);
+            core.view.place({closedAt.x, closedAt.y}, {closedAt.width, closedAt.height});
+            if (start > 0) {
+                EXPECT_EQ(placed, core.log.back());
+            }
+            EXPECT_THAT(core.during([&] { core.main.Form_Unload(); }).at(0),
+                        testing::StartsWith(std::string("write ") + stored));
+            values = core.backend->values;
+        }
+    }
 }

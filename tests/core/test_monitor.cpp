@@ -52,6 +52,22 @@ TEST(WatcherSlot, DisabledSlotKeepsItsColourUntilItsNextTickAfterEnabling)
     EXPECT_EQ(core.view.boxes[0].background, (Rgb{255, 0, 0}));
 }
 
+// Missed: every tick copied the box's text, and a name of megabytes kept a core busy.
+TEST(WatcherSlot, TicksReadTheNameOnlyWhenItChanges)
+{
+    Core core;
+    core.main.Form_Load();
+    FakeNameBox &box = core.view.boxes[0];
+    box.content = std::string(std::size_t(1) << 20, 'n');
+    core.main.PROCESS_TEXTBOX_Change(1);
+    const int reads = box.reads;
+    for (int tick = 0; tick < 3; ++tick)
+        core.main.PROCESS_WATCHER_TIMER_Timer(1);
+    EXPECT_EQ(box.reads, reads);
+    EXPECT_EQ(core.query->questions, 3);
+    EXPECT_EQ(box.toolTip.size(), box.content.size() + std::string(": not running").size());
+}
+
 TEST(WatcherSlot, SlotSwitchedOnWhileOthersRunJoinsTheirPhase)
 {
     using std::chrono::milliseconds;

@@ -127,11 +127,18 @@ TEST(SettingsWindow, ReopensWhereItWasClosedWithItsDesignSize)
     EXPECT_EQ(core.backend->values.at("SettingsScreenWidth"), "9000");
     EXPECT_EQ(core.backend->values.count("SettingsScreenHeight"), 0u);
 
-    // A window the user cannot resize, too small for its controls, or with its caption above
-    // every screen, opens where it can be used.
-    Core tiny({{"SettingsScreenHeight", "3000"}, {"SettingsScreenTop", "-900"}});
-    tiny.main.Form_Load();
-    EXPECT_EQ(openSettings(tiny).at(4), "place 67,0 482x301");
+    // A stored size smaller than the design's is applied too; one that is none, no number or
+    // larger than the screen is not. A caption above every screen comes down.
+    const std::pair<const char *, const char *> sizes[] = {
+        {"3000", "place 67,0 482x178"},  {"0", "place 67,0 482x301"},
+        {"-15", "place 67,0 482x301"},   {"abc", "place 67,0 482x301"},
+        {"20000", "place 67,0 482x301"}, {"15000", "place 67,0 482x978"},
+    };
+    for (const auto &[height, placed] : sizes) {
+        Core tiny({{"SettingsScreenHeight", height}, {"SettingsScreenTop", "-900"}});
+        tiny.main.Form_Load();
+        EXPECT_EQ(openSettings(tiny).at(4), placed) << height;
+    }
 
     // Where the window system cannot report the place, only the choice is written.
     Core unknown;

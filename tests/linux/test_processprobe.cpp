@@ -4,6 +4,9 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/prctl.h>
+
+Q_DECLARE_METATYPE(NamedProcess::Form)
 
 using platform::LinuxProcessQuery;
 using namespace std::chrono_literals;
@@ -45,41 +48,61 @@ private slots:
     void findsProcessesByImageName_data()
     {
         QTest::addColumn<QString>("imageName");
+        QTest::addColumn<NamedProcess::Form>("form");
         QTest::addColumn<QStringList>("found");
         QTest::addColumn<QStringList>("notFound");
-        QTest::newRow("plain") << "zvprobe-plain" << QStringList{"zvprobe-plain", "ZVPROBE-PLAIN"}
+        const auto binary = NamedProcess::Form::Binary;
+        QTest::newRow("plain") << "zvprobe-plain" << binary
+                               << QStringList{"zvprobe-plain", "ZVPROBE-PLAIN"}
                                << QStringList{"zvprobe-plai",      "zvprobe",    "zvprobe-plain ",
                                               "zvprobe-plain.exe", "zvprobe-.*", "*"};
         // A space, and parentheses as in the kernel's stat line.
         QTest::newRow("extension, space, parentheses")
-            << "zv) probe (x.exe" << QStringList{"zv) probe (x.exe", "ZV) Probe (X.EXE"}
+            << "zv) probe (x.exe" << binary << QStringList{"zv) probe (x.exe", "ZV) Probe (X.EXE"}
             << QStringList{"zv) probe (x", "zv) probe (x.ex", "zv)", "probe (x.exe",
                            "zv)probe(x.exe"};
         // The kernel keeps only 15 bytes of the name; the long name comes from argv[0] and exe.
         // Exactly as long as the kernel keeps: a longer real name must be ruled out.
-        QTest::newRow("15 bytes") << "zvprobe-keep-15"
+        QTest::newRow("15 bytes") << "zvprobe-keep-15" << binary
                                   << QStringList{"zvprobe-keep-15", "ZVPROBE-KEEP-15"}
                                   << QStringList{"zvprobe-keep-1", "zvprobe-keep-15."};
         QTest::newRow("over 15 bytes")
-            << "zvprobe-a-very-long-name.exe"
+            << "zvprobe-a-very-long-name.exe" << binary
             << QStringList{"zvprobe-a-very-long-name.exe", "ZVPROBE-A-VERY-LONG-NAME.EXE"}
             << QStringList{"zvprobe-a-very-", "zvprobe-a-very-long-name.ex",
                            "zvprobe-a-very-long-name.exe2", "zvprobe-a-very-other"};
         QTest::newRow("non-ASCII over 15 bytes")
-            << "zvüberwachung-lang.exe"
+            << "zvüberwachung-lang.exe" << binary
             << QStringList{"zvüberwachung-lang.exe", "ZVÜBERWACHUNG-LANG.EXE"}
             << QStringList{"zvüberwachung-la"};
+        // The longest name a file can have.
+        const QString longest = "zvprobe-" + QString(247, 'n');
+        QTest::newRow("255 bytes") << longest << binary << QStringList{longest, longest.toUpper()}
+                                   << QStringList{longest.chopped(1)};
+        // A script: the interpreter runs, and the kernel cuts the script's name. Missed: the
+        // full name was red and the cut one green.
+        QTest::newRow("shell script")
+            << "zvx-backup-nightly.sh" << NamedProcess::Form::ShellScript
+            << QStringList{"zvx-backup-nightly.sh", "ZVX-Backup-Nightly.SH"}
+            << QStringList{"zvx-backup-nigh", "zvx-backup-nightly"};
+        // Started under a longer argv[0]: the executable's name, whole in the kernel's, wins.
+        // Missed: the made-up name was green and the real one red.
+        QTest::newRow("argv[0] longer than the 15-byte executable")
+            << "zvx15bytesnameB" << NamedProcess::Form::FakeArgv0
+            << QStringList{"zvx15bytesnameB", "ZVX15BYTESNAMEB"}
+            << QStringList{"zvx15bytesnameBXYZ", "zvx15bytesname"};
     }
 
     void findsProcessesByImageName()
     {
         QFETCH(QString, imageName);
+        QFETCH(NamedProcess::Form, form);
         QFETCH(QStringList, found);
         QFETCH(QStringList, notFound);
         Ticking probe;
         for (const QString &name : found)
             QVERIFY2(!probe.tick(name.toStdString()), qPrintable(name + " runs before the test"));
-        auto first = std::make_unique<NamedProcess>(imageName);
+        auto first = std::make_unique<NamedProcess>(imageName, form);
         QVERIFY(first->isStarted());
         for (const QString &name : found)
             QVERIFY2(probe.tick(name.toStdString()), qPrintable(name));
@@ -88,7 +111,7 @@ private slots:
         // one runs, however many others of the name start or end.
         const QString asked = found.first();
         const std::size_t scans = probe.query.scanCount();
-        NamedProcess twin(imageName);
+        NamedProcess twin(imageName, form);
         QVERIFY(probe.tick(asked.toStdString()));
         QCOMPARE(probe.query.scanCount(), scans);
         first.reset(); // a scan finds the twin, which the next tick re-checks
@@ -97,6 +120,22 @@ private slots:
         for (const QString &name : notFound) // a false answer always lists
             QVERIFY2(!probe.tick(name.toStdString()), qPrintable(name));
         QCOMPARE(probe.query.scanCount(), scans + 1 + notFound.size());
+    }
+
+    // The comm files stay open from one scan to the next: each must still read the name as it is
+    // now. This process renames itself.
+    void seesARenameAtTheNextScan()
+    {
+        Ticking probe;
+        char was[16] = {};
+        ::prctl(PR_GET_NAME, was);
+        QVERIFY(!probe.tick("zvprobe-renamed"));
+        ::prctl(PR_SET_NAME, "zvprobe-renamed");
+        const bool seen = probe.tick("zvprobe-renamed");
+        ::prctl(PR_SET_NAME, was);
+        QVERIFY(seen);
+        QVERIFY(!probe.tick("zvprobe-renamed"));
+        QCOMPARE(probe.query.scanCount(), std::size_t(3));
     }
 
     void oneScanServesQueriesWithinFiftyMilliseconds_data()
@@ -191,6 +230,14 @@ private slots:
         QTest::newRow("long name, ran another program")
             << QByteArray("zvfake-long-tool-name.exe") << cut << true
             << QByteArrayList{cut[0], "/opt/zvfake-long-tool-other"} << false << 2;
+        // No file name is longer than 255 bytes: a longer name is red without a look at /proc.
+        // Missed: a name of megabytes cost a scan and a comparison with every process each tick.
+        const QByteArray longest = "zvfake-" + QByteArray(248, 'n');
+        const QByteArrayList named{statLine(longest.left(15), 1000), "/opt/" + longest};
+        QTest::newRow("255 bytes") << longest << named << true << named << true << 1;
+        QTest::newRow("256 bytes, no scan")
+            << longest + 'n' << QByteArrayList{named[0], named[1] + 'n'} << false
+            << QByteArrayList{named[0], named[1] + 'n'} << false << 0;
     }
 
     void oneProcessInAProcOfTheTestsOwn()
@@ -199,12 +246,17 @@ private slots:
         QFETCH(QByteArrayList, before);
         QFETCH(QByteArrayList, after);
         QTemporaryDir proc;
+        // The stat line and the command line; the kernel's name in comm as in the stat line.
         const auto show = [&proc](const QByteArrayList &files) {
             QDir().mkpath(proc.filePath("4242"));
-            for (int i = 0; i < 2; ++i) {
-                QFile file(proc.filePath(i ? "4242/cmdline" : "4242/stat"));
+            const QByteArray &stat = files[0];
+            const qsizetype open = stat.indexOf('('), close = stat.lastIndexOf(')');
+            const QByteArray comm = stat.mid(open + 1, close - open - 1) + '\n';
+            for (const auto &[name, content] :
+                 {std::pair{"4242/stat", stat}, {"4242/cmdline", files[1]}, {"4242/comm", comm}}) {
+                QFile file(proc.filePath(name));
                 QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-                file.write(files[i]);
+                file.write(content);
             }
         };
         Ticking probe(proc.path().toStdString());

@@ -11,7 +11,7 @@ TEST(MainWindow, LaysOutTheDesignAtItsDpiAndAfterADpiChange)
 {
     Program program;
     const HWND window = program.hwnd();
-    const int dpi = program.view.dpi();
+    const int dpi = static_cast<int>(GetDpiForWindow(program.hwnd()));
     const auto px = [&dpi](int twips) { return LONG{twips::toPixels(twips, dpi)}; };
     // At 1000 twips, with a client area of 1575 x 3870 twips.
     EXPECT_EQ(std::pair(placeOf(window)[0], placeOf(window)[1]), std::pair(px(1000), px(1000)));
@@ -135,7 +135,7 @@ TEST(MainWindow, RestoresItsPlaceAndSavesWhatItShowsAtThePauseAndAtSessionEnd)
         {"MainLeft", "3000"}, {"MainTop", "1500"}, {"MainWidth", "2220"}, {"MainHeight", "4860"}};
     seeds.insert(seeds.end(), names.begin(), names.end());
     Program program(seeds);
-    const int dpi = program.view.dpi();
+    const int dpi = static_cast<int>(GetDpiForWindow(program.hwnd()));
     const auto px = [dpi](int twips) { return twips::toPixels(twips, dpi); };
     const auto tw = [dpi](int pixels) {
         return std::to_string(std::lround(twips::fromPixels(pixels, dpi)));

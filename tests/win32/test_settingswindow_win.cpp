@@ -115,7 +115,7 @@ TEST_P(SettingsWindow, IsLaidOutAndModalAndSavesItsPlace)
     EXPECT_TRUE(pumpUntil(
         [&] { return GetForegroundWindow() == program.hwnd() && GetFocus() == program.title(); }));
     // 150 and 90 pixels in twips.
-    const int dpi = program.view.dpi();
+    const int dpi = static_cast<int>(GetDpiForWindow(program.hwnd()));
     EXPECT_EQ(program.key.stored("SettingsScreenLeft"),
               std::to_string(std::lround(twips::fromPixels(150, dpi))));
     EXPECT_EQ(program.key.stored("SettingsScreenTop"),

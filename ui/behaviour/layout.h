@@ -136,9 +136,10 @@ constexpr std::string_view kCaption = "ZEL-VANTO - SETTINGS";
 constexpr std::string_view kObjectName = "ZEL_VANTO_SETTINGS";
 // The design's outer size (7320 x 4845) less its client area (7230 x 4515).
 constexpr WindowPlacement::Allowances kAllowances{7320 - 7230, 4845 - 4515};
-// The user cannot resize it: a size smaller than the design's would hide controls for good. Its
-// caption must be on a screen so that it can be moved.
-constexpr WindowPlacement::Reach kReach{7230, 4515, 300};
+// The user cannot resize it, but a size set in the store is applied as it is, however small: only
+// none, or one larger than the desktop, falls back. Its caption must be on a screen so that it can
+// be moved.
+constexpr WindowPlacement::Reach kReach{0, 0, 300};
 // What a double-click on the credit line shows until the window closes.
 constexpr std::string_view kContactAddress = "corvane@example.org";
 

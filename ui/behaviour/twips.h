@@ -66,6 +66,14 @@ struct PixelRect
     }
 };
 
+// A screen's area available to windows, in the window system's pixels, and its dots per inch.
+struct ScreenArea
+{
+    PixelRect area;
+    int dpi = twips::kDefaultDpi;
+    friend bool operator==(const ScreenArea &, const ScreenArea &) = default;
+};
+
 // A place in twips as pixels at `dpi`.
 inline PixelRect toPixels(const twips::Place &place, int dpi)
 {

@@ -30,10 +30,9 @@ class WindowView
 public:
     virtual ~WindowView() = default;
 
-    // Dots per inch of the window's screen: pixels = twips x dpi / 1440.
-    virtual int dpi() const = 0;
-    // The screens' areas available to windows, the primary screen first.
-    virtual std::vector<PixelRect> screens() const = 0;
+    // The screens' areas available to windows, the primary screen first, each with its dots per
+    // inch (pixels = twips x dpi / 1440).
+    virtual std::vector<ScreenArea> screens() const = 0;
     // Puts the frame's outer corner and the client area's size; before the window is shown.
     virtual void place(PixelPoint outerCorner, PixelSize clientSize) = 0;
     // The place and size of the window in its normal state, also while it is maximised or

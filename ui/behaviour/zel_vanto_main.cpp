@@ -32,11 +32,12 @@ ZEL_VANTO_MAIN::ZEL_VANTO_MAIN(MainView &view, SettingsStore &store, ProcessProb
 
 void ZEL_VANTO_MAIN::Form_Load()
 {
-    const int dpi = m_view.dpi();
+    const std::vector<ScreenArea> screens = m_view.screens();
     // A window wholly off every screen could not be reached: it has no taskbar entry.
     m_placement = WindowPlacement::load(m_store, kPlacementKeys, layout::mainWindow::kAllowances)
-                      .rescued(m_view.screens(), dpi, kPlacementKeys, layout::mainWindow::kReach);
-    m_view.place(m_placement.outerCorner(dpi), m_placement.clientSize(dpi));
+                      .rescued(screens, kPlacementKeys, layout::mainWindow::kReach);
+    const WindowPlacement::Pixels pixels = m_placement.on(screens);
+    m_view.place(pixels.corner, pixels.client);
 
     m_keeper.setup();
     m_view.nameSaveTimer().setInterval(layout::mainWindow::kNameSavePauseMs);
@@ -74,8 +75,8 @@ void ZEL_VANTO_MAIN::saveState()
     SettingsStore::Batch batch;
     // A window system that cannot say where the window stands would store a made-up place.
     if (m_view.knowsPlace()) {
-        const int dpi = m_view.dpi();
-        const WindowPlacement now = m_placement.now(m_view.outerCorner(), m_view.clientSize(), dpi);
+        const WindowPlacement now =
+            m_placement.now(m_view.outerCorner(), m_view.clientSize(), m_view.screens());
         batch.add(keys::mainLeft, now.left)
             .add(keys::mainTop, now.top)
             .add(keys::mainWidth, now.width)

@@ -28,12 +28,13 @@ ZEL_VANTO_SETTINGS::ZEL_VANTO_SETTINGS(SettingsView &view, SettingsStore &store,
 
 void ZEL_VANTO_SETTINGS::Form_Load()
 {
-    const int dpi = m_view.dpi();
+    const std::vector<ScreenArea> screens = m_view.screens();
     // A modal window off every screen would leave the program unusable: bring it back.
     m_placement =
         WindowPlacement::load(m_store, kPlacementKeys, layout::settingsWindow::kAllowances)
-            .rescued(m_view.screens(), dpi, kPlacementKeys, layout::settingsWindow::kReach);
-    m_view.place(m_placement.outerCorner(dpi), m_placement.clientSize(dpi));
+            .rescued(screens, kPlacementKeys, layout::settingsWindow::kReach);
+    const WindowPlacement::Pixels pixels = m_placement.on(screens);
+    m_view.place(pixels.corner, pixels.client);
 
     // Setting a box to a value other than the one it shows counts as a click on it.
     CheckBox &onTop = m_view.alwaysOnTopBox();
@@ -110,7 +111,7 @@ void ZEL_VANTO_SETTINGS::addPosition(SettingsStore::Batch &batch) const
     // is not written either.
     if (!m_view.knowsPlace())
         return;
-    const int dpi = m_view.dpi();
-    const WindowPlacement now = m_placement.now(m_view.outerCorner(), m_view.clientSize(), dpi);
+    const WindowPlacement now =
+        m_placement.now(m_view.outerCorner(), m_view.clientSize(), m_view.screens());
     batch.add(keys::settingsLeft, now.left).add(keys::settingsTop, now.top);
 }

@@ -131,13 +131,7 @@ void QtMainWindow::addSlot(const layout::Control &design)
     m_timers[keys::slotIndex(n)] = std::make_unique<QtTimer>(timer);
 }
 
-int QtMainWindow::dpi() const
-{
-    // Qt places widgets in logical pixels, 96 to the inch whatever the screen's scale.
-    return twips::kDefaultDpi;
-}
-
-std::vector<PixelRect> QtMainWindow::screens() const
+std::vector<ScreenArea> QtMainWindow::screens() const
 {
     return uistyle::availableScreens();
 }
@@ -149,6 +143,8 @@ void QtMainWindow::place(PixelPoint outerCorner, PixelSize clientSize)
     resize(clientSize.width, clientSize.height);
     m_normalCorner = pos();
     m_normalSize = size();
+    m_placedCorner = QPoint(outerCorner.x, outerCorner.y);
+    m_placedSize = QSize(clientSize.width, clientSize.height);
 }
 
 namespace {
@@ -163,13 +159,15 @@ bool inNormalState(const QWidget &window)
 
 PixelPoint QtMainWindow::outerCorner() const
 {
-    const QPoint corner = inNormalState(*this) ? frameGeometry().topLeft() : m_normalCorner;
+    const QPoint corner = uistyle::unlessMoved(
+        inNormalState(*this) ? frameGeometry().topLeft() : m_normalCorner, m_placedCorner, *this);
     return {corner.x(), corner.y()};
 }
 
 PixelSize QtMainWindow::clientSize() const
 {
-    const QSize normal = inNormalState(*this) ? size() : m_normalSize;
+    const QSize normal =
+        uistyle::unlessResized(inNormalState(*this) ? size() : m_normalSize, m_placedSize, *this);
     return {normal.width(), normal.height()};
 }
 

@@ -25,8 +25,7 @@ public:
     // From here on the window's events go to `behaviour`.
     void bind(ZEL_VANTO_MAIN &behaviour) { m_behaviour = &behaviour; }
 
-    int dpi() const override;
-    std::vector<PixelRect> screens() const override;
+    std::vector<ScreenArea> screens() const override;
     void place(PixelPoint outerCorner, PixelSize clientSize) override;
     PixelPoint outerCorner() const override;
     PixelSize clientSize() const override;
@@ -68,4 +67,6 @@ private:
     // The place in the normal state, kept while the window is maximised or minimised.
     QPoint m_normalCorner;
     QSize m_normalSize;
+    QPoint m_placedCorner; // as place() was asked
+    QSize m_placedSize;
 };

@@ -92,12 +92,7 @@ QtSettingsWindow::QtSettingsWindow(QWidget *owner)
 
 QtSettingsWindow::~QtSettingsWindow() = default;
 
-int QtSettingsWindow::dpi() const
-{
-    return twips::kDefaultDpi;
-}
-
-std::vector<PixelRect> QtSettingsWindow::screens() const
+std::vector<ScreenArea> QtSettingsWindow::screens() const
 {
     return uistyle::availableScreens();
 }
@@ -106,17 +101,20 @@ void QtSettingsWindow::place(PixelPoint outerCorner, PixelSize clientSize)
 {
     move(outerCorner.x, outerCorner.y);
     setFixedSize(clientSize.width, clientSize.height);
+    m_placedCorner = QPoint(outerCorner.x, outerCorner.y);
+    m_placedSize = QSize(clientSize.width, clientSize.height);
 }
 
 PixelPoint QtSettingsWindow::outerCorner() const
 {
-    const QPoint corner = frameGeometry().topLeft();
+    const QPoint corner = uistyle::unlessMoved(frameGeometry().topLeft(), m_placedCorner, *this);
     return {corner.x(), corner.y()};
 }
 
 PixelSize QtSettingsWindow::clientSize() const
 {
-    return {width(), height()};
+    const QSize client = uistyle::unlessResized(size(), m_placedSize, *this);
+    return {client.width(), client.height()};
 }
 
 CheckBox &QtSettingsWindow::enableBox(int n)

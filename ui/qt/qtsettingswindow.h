@@ -23,8 +23,7 @@ public:
     explicit QtSettingsWindow(QWidget *owner);
     ~QtSettingsWindow() override;
 
-    int dpi() const override;
-    std::vector<PixelRect> screens() const override;
+    std::vector<ScreenArea> screens() const override;
     void place(PixelPoint outerCorner, PixelSize clientSize) override;
     PixelPoint outerCorner() const override;
     PixelSize clientSize() const override;
@@ -50,4 +49,6 @@ private:
     ClickLabel *m_creator = nullptr;
     std::array<std::unique_ptr<QtCheckBox>, keys::kSlotCount> m_enableBoxes;
     std::unique_ptr<QtCheckBox> m_alwaysOnTop;
+    QPoint m_placedCorner; // as place() was asked
+    QSize m_placedSize;
 };

@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
+#include <cmath>
 
 namespace uistyle {
 
@@ -27,20 +28,56 @@ bool platformReportsPlaces()
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-std::vector<PixelRect> availableScreens()
+std::vector<ScreenArea> availableScreens()
 {
-    std::vector<PixelRect> areas;
+    std::vector<ScreenArea> areas;
     const QScreen *primary = QGuiApplication::primaryScreen();
     const auto all = QGuiApplication::screens();
     for (const QScreen *screen : all) {
         const QRect area = screen->availableGeometry();
-        const PixelRect rect{area.x(), area.y(), area.width(), area.height()};
+        // Qt places widgets in logical pixels, 96 to the inch whatever the screen's scale.
+        const ScreenArea rect{{area.x(), area.y(), area.width(), area.height()},
+                              twips::kDefaultDpi};
         if (screen == primary)
             areas.insert(areas.begin(), rect);
         else
             areas.push_back(rect);
     }
     return areas;
+}
+
+namespace {
+
+// How far, in logical pixels, the window system may put a window from where it was asked to.
+int placeTolerance(const QWidget &window)
+{
+    const qreal ratio = window.devicePixelRatioF();
+    if (ratio <= 0 || std::abs(ratio - std::round(ratio)) < 1e-6)
+        return 0;
+    return static_cast<int>(std::ceil(1 / ratio));
+}
+
+bool near(int now, int placed, int tolerance)
+{
+    return std::abs(now - placed) <= tolerance;
+}
+
+} // namespace
+
+QPoint unlessMoved(QPoint now, QPoint placed, const QWidget &window)
+{
+    const int tolerance = placeTolerance(window);
+    return near(now.x(), placed.x(), tolerance) && near(now.y(), placed.y(), tolerance) ? placed
+                                                                                        : now;
+}
+
+QSize unlessResized(QSize now, QSize placed, const QWidget &window)
+{
+    const int tolerance = placeTolerance(window);
+    return near(now.width(), placed.width(), tolerance) &&
+                   near(now.height(), placed.height(), tolerance)
+               ? placed
+               : now;
 }
 
 void focusChild(QWidget &window, std::string_view control)

@@ -25,7 +25,16 @@ QRect toQRect(const twips::Place &place);
 bool platformReportsPlaces();
 
 // The screens' areas available to windows, the primary screen first.
-std::vector<PixelRect> availableScreens();
+std::vector<ScreenArea> availableScreens();
+
+// Where a window placed at `placed` (a corner, or a size) stands as far as the user can tell:
+// `placed` itself while `now` is within what the window system makes of it. At a scale factor
+// that is not whole, a logical pixel is no whole number of device pixels: the frame's corner
+// comes back up to a logical pixel off (the client's place and the frame's edges are rounded
+// apart), and the window manager rounds the size to the size increment Qt asks for, a whole
+// number of device pixels. Reporting those as moves would shift the stored place at each start.
+QPoint unlessMoved(QPoint now, QPoint placed, const QWidget &window);
+QSize unlessResized(QSize now, QSize placed, const QWidget &window);
 
 // The focus among a window's controls, by their names in the layout table. Focusing also
 // activates the window: a window manager may leave none active when a modal window closes.

@@ -44,15 +44,35 @@ void registerClass(const DesignWindow::Frame &frame, WNDPROC procedure)
     RegisterClassExW(&windowClass);
 }
 
+// A monitor's dots per inch. What says it lives in a library the program does not link (Windows
+// 8.1 on), so it is looked up at run time; without it every monitor has the system's DPI.
+int monitorDpi(HMONITOR monitor)
+{
+    using GetDpiForMonitorFn = HRESULT(WINAPI *)(HMONITOR, int, UINT *, UINT *);
+    static const GetDpiForMonitorFn getDpiForMonitor = [] {
+        const HMODULE shcore = LoadLibraryW(L"shcore.dll");
+        const FARPROC found = shcore ? GetProcAddress(shcore, "GetDpiForMonitor") : nullptr;
+        return reinterpret_cast<GetDpiForMonitorFn>(reinterpret_cast<void *>(found));
+    }();
+    constexpr int kEffectiveDpi = 0; // MDT_EFFECTIVE_DPI
+    UINT x = 0;
+    UINT y = 0;
+    if (getDpiForMonitor && getDpiForMonitor(monitor, kEffectiveDpi, &x, &y) == S_OK && x > 0)
+        return static_cast<int>(x);
+    const UINT system = GetDpiForSystem();
+    return system ? static_cast<int>(system) : twips::kDefaultDpi;
+}
+
 BOOL CALLBACK addMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data)
 {
-    auto &areas = *reinterpret_cast<std::vector<PixelRect> *>(data);
+    auto &areas = *reinterpret_cast<std::vector<ScreenArea> *>(data);
     MONITORINFO info{};
     info.cbSize = sizeof info;
     if (!GetMonitorInfoW(monitor, &info))
         return TRUE;
     const RECT &work = info.rcWork;
-    const PixelRect area{work.left, work.top, work.right - work.left, work.bottom - work.top};
+    const ScreenArea area{{work.left, work.top, work.right - work.left, work.bottom - work.top},
+                          monitorDpi(monitor)};
     if (info.dwFlags & MONITORINFOF_PRIMARY)
         areas.insert(areas.begin(), area);
     else
@@ -115,9 +135,9 @@ int DesignWindow::dpi() const
     return dpi ? static_cast<int>(dpi) : twips::kDefaultDpi;
 }
 
-std::vector<PixelRect> DesignWindow::screens()
+std::vector<ScreenArea> DesignWindow::screens()
 {
-    std::vector<PixelRect> areas;
+    std::vector<ScreenArea> areas;
     EnumDisplayMonitors(nullptr, nullptr, &addMonitor, reinterpret_cast<LPARAM>(&areas));
     return areas;
 }

@@ -57,8 +57,8 @@ public:
     HBRUSH labelBrush() const { return m_labelBrush; }
 
     int dpi() const;
-    // The monitors' work areas, the primary monitor first.
-    static std::vector<PixelRect> screens();
+    // The monitors' work areas, the primary monitor first, each with its DPI.
+    static std::vector<ScreenArea> screens();
     // The frame's outer corner at `outerCorner` and a client area of `clientSize`, whatever
     // frame the system draws.
     void place(PixelPoint outerCorner, PixelSize clientSize);

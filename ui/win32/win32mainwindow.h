@@ -40,8 +40,7 @@ public:
 
     HWND hwnd() const { return m_window.hwnd(); }
 
-    int dpi() const override { return m_window.dpi(); }
-    std::vector<PixelRect> screens() const override { return win32::DesignWindow::screens(); }
+    std::vector<ScreenArea> screens() const override { return win32::DesignWindow::screens(); }
     void place(PixelPoint outerCorner, PixelSize clientSize) override
     {
         m_window.place(outerCorner, clientSize);

@@ -1,15 +1,37 @@
 #include "namedprocess.h"
 
 #include <QFile>
+#include <QThread>
 
-NamedProcess::NamedProcess(const QString &imageName)
+NamedProcess::NamedProcess(const QString &imageName, Form form)
 {
     const QString path = m_dir.filePath(imageName);
-    if (!QFile::copy(QStringLiteral("/bin/sleep"), path))
+    if (form == Form::ShellScript) {
+        QFile script(path);
+        // It waits for its input, which stays open until the process is stopped.
+        if (!script.open(QIODevice::WriteOnly) || script.write("#!/bin/sh\nread line\n") < 0)
+            return;
+    } else if (!QFile::copy(QStringLiteral("/bin/sleep"), path)) {
         return;
+    }
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
-    m_process.start(path, {QStringLiteral("600")});
-    m_process.waitForStarted(5000);
+    if (form == Form::FakeArgv0) {
+        m_process.start(
+            QStringLiteral("bash"),
+            {QStringLiteral("-c"), QStringLiteral("exec -a \"$0XYZ\" \"$0\" 600"), path});
+    } else {
+        m_process.start(path, {QStringLiteral("600")});
+    }
+    if (!m_process.waitForStarted(5000) || form != Form::FakeArgv0)
+        return;
+    // bash has started; wait until it has run the program in its place.
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(m_process.processId()));
+    for (int i = 0; i < 500; ++i) {
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll() != "bash\n")
+            return;
+        comm.close();
+        QThread::msleep(10);
+    }
 }
 
 NamedProcess::~NamedProcess()

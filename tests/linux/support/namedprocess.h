@@ -4,12 +4,19 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A real process running under an image name chosen by the test: a copy of a small system
-// binary, named `imageName`, that sleeps until stopped.
+// A real process running under an image name chosen by the test, until stopped: a copy of a small
+// system binary named `imageName` that sleeps, or a shell script of that name that waits.
 class NamedProcess
 {
 public:
-    explicit NamedProcess(const QString &imageName);
+    enum class Form
+    {
+        Binary,      // a copy of sleep
+        FakeArgv0,   // the same, started with argv[0] set to `imageName` + "XYZ"
+        ShellScript, // a "#!/bin/sh" script: the interpreter runs, the script names it
+    };
+
+    explicit NamedProcess(const QString &imageName, Form form = Form::Binary);
     ~NamedProcess();
 
     bool isStarted() const { return m_process.state() == QProcess::Running; }
