@@ -53,17 +53,13 @@ std::string randomFile(std::mt19937 &random)
     std::string file = kSeeds[random() % kSeeds.size()];
     for (int n = 1 + static_cast<int>(random() % 6); n > 0; --n) {
         const std::size_t at = random() % (file.size() + 1);
-        switch (random() % 3) {
-        case 0:
+        const auto change = random() % 3;
+        if (change == 0)
             file.insert(at, pieces(random, true, 3));
-            break;
-        case 1:
+        else if (change == 1)
             file.erase(at, random() % 8);
-            break;
-        default:
-            if (at < file.size())
-                file[at] = static_cast<char>(random());
-        }
+        else if (at < file.size())
+            file[at] = static_cast<char>(random());
     }
     return file;
 }
@@ -105,14 +101,10 @@ private slots:
             }
             const std::string bytes = before.withValues(section, batch);
             const IniDocument after(bytes);
-            const auto trace = [&](const std::string &path) {
-                const auto shown = [](const std::string &text) {
-                    return QString(QByteArray::fromStdString(text).toPercentEncoding());
-                };
-                return QString("round %1, key %2\nfile: %3\nwritten: %4")
-                    .arg(round)
-                    .arg(shown(path), shown(file), shown(bytes))
-                    .toLocal8Bit();
+            const auto trace = [&](const std::string &path) { // each part percent-encoded
+                return QByteArray::fromStdString("round " + std::to_string(round) + ", key " +
+                                                 path + "\nfile: " + file + "\nwritten: " + bytes)
+                    .toPercentEncoding(" ,:\n");
             };
             QVERIFY2(!after.damaged(), trace("").constData());
             // Each key written reads back, and every other key means what it meant, none new.

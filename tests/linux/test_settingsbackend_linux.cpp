@@ -177,11 +177,6 @@ private slots:
         QVariantMap after;
         QCOMPARE(qtRead(path, after), status);
         QCOMPARE(after, expected);
-        IniSettingsBackend later(path.toStdString());
-        for (const StoredValue &copy : copies)
-            QCOMPARE(valueOf(later, QString::fromStdString("Settings/" + copy.key)),
-                     QVariant(QString::fromStdString(copy.text)));
-        QVERIFY(!QFile::exists(path + ".damaged-2")); // what was written reads whole
     }
 
     void copiesMergeAndEachBatchLandsWhole()
@@ -275,8 +270,7 @@ private slots:
             QSKIP("no device node can be made here (that takes root)");
         }
         const QByteArray keptPath = QFile::encodeName(dir.filePath(kept));
-        struct stat before = {};
-        struct stat after = {};
+        struct stat before = {}, after = {};
         ::lstat(keptPath, &before);
         const QString said = reportsOf([&] {
             IniSettingsBackend backend(path.toStdString());
@@ -289,10 +283,8 @@ private slots:
             QVERIFY2(said.contains(path + " " + QString(report).replace("@", path)),
                      qPrintable(said));
         ::lstat(keptPath, &after);
-        QCOMPARE(after.st_mode, before.st_mode);
-        QCOMPARE(after.st_ino, before.st_ino);
-        QCOMPARE(after.st_rdev, before.st_rdev);
-        QCOMPARE(after.st_size, before.st_size);
+        QVERIFY(std::tie(after.st_mode, after.st_ino, after.st_rdev, after.st_size) ==
+                std::tie(before.st_mode, before.st_ino, before.st_rdev, before.st_size));
         // A link to a regular file is written through the link, which stays.
         reportsOf([&] {
             IniSettingsBackend again(path.toStdString());
@@ -302,24 +294,19 @@ private slots:
 
     void locationFollowsTheXdgRules()
     {
-        // XDG_CONFIG_HOME ("@" for a private folder), and the folder it leads to there.
-        const std::pair<QString, QString> cases[] = {
-            {"@/config", "config/ZEL-VANTO"},               // absolute: folders made
-            {"relative-config", "home/.config/ZEL-VANTO"}}; // relative: ignored
-        for (auto [xdgConfigHome, folder] : cases) {
-            QTemporaryDir dir;
-            const QByteArray oldXdg = qgetenv("XDG_CONFIG_HOME");
-            const QByteArray oldHome = qgetenv("HOME");
-            qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdgConfigHome.replace("@", dir.path())));
-            qputenv("HOME", QFile::encodeName(dir.filePath("home")));
-            const auto backend = platform::openUserSettings("ZEL-VANTO");
-            qputenv("XDG_CONFIG_HOME", oldXdg);
-            qputenv("HOME", oldHome);
-            const QString location = dir.filePath(folder + "/ZEL-VANTO.ini");
-            QCOMPARE(QString::fromStdString(backend->location()), location);
-            QVERIFY(backend->write("Settings", {{"MainLeft", "1"}}));
-            QVERIFY(QFile::exists(location) && !QFile::exists("relative-config"));
-        }
+        // A relative XDG_CONFIG_HOME is ignored; the folders are made. (An absolute one is the
+        // window tests' TestStore.)
+        QTemporaryDir dir;
+        const QByteArray old[] = {qgetenv("XDG_CONFIG_HOME"), qgetenv("HOME")};
+        qputenv("XDG_CONFIG_HOME", "relative-config");
+        qputenv("HOME", QFile::encodeName(dir.filePath("home")));
+        const auto backend = platform::openUserSettings("ZEL-VANTO");
+        qputenv("XDG_CONFIG_HOME", old[0]);
+        qputenv("HOME", old[1]);
+        const QString location = dir.filePath("home/.config/ZEL-VANTO/ZEL-VANTO.ini");
+        QCOMPARE(QString::fromStdString(backend->location()), location);
+        QVERIFY(backend->write("Settings", {{"MainLeft", "1"}}));
+        QVERIFY(QFile::exists(location) && !QFile::exists("relative-config"));
     }
 };
 
