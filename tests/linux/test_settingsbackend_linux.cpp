@@ -1,11 +1,9 @@
 #include "settingsbackend_linux.h"
 
-#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,22 +64,21 @@ template <typename Run> QString reportsOf(Run run)
     return QString::fromLocal8Bit(fileBytes(file.fileName()));
 }
 
-// The child for the merge test: `count` batches of five keys "<prefix>_n", each batch setting
+// The child for the merge test: 100 batches of five keys "<prefix>_n", each batch setting
 // all five to its number, as another copy of the program saving; a write that finds the lock
 // taken is tried again. 3 when its last batch was lost to another writer meanwhile.
-int writeBatches(const char *path, const std::string &prefix, int count)
+int writeBatches(const char *path, const std::string &prefix)
 {
     IniSettingsBackend backend(path);
-    for (int i = 1; i <= count; ++i) {
+    for (int i = 1; i <= 100; ++i) {
         if (i > 1 && backend.read("Settings", prefix + "_1") != std::to_string(i - 1))
             return 3;
         std::vector<StoredValue> batch;
         for (int n = 1; n <= 5; ++n)
             batch.push_back({prefix + '_' + std::to_string(n), std::to_string(i)});
-        for (int tries = 1; !backend.write("Settings", batch); ++tries) {
+        for (int tries = 1; !backend.write("Settings", batch); ++tries)
             if (tries == 100)
                 return 1;
-        }
     }
     return 0;
 }
@@ -111,7 +108,7 @@ private slots:
             QSettings qt(dir.filePath("qt.ini"), QSettings::IniFormat);
             qt.setValue("Other/kept", QStringList{"a", "b"});
             for (const QString &text : typed) {
-                reads << "PROCESS_TEXTBOX_" + QString::number(reads.size() + 1) + "=" + text;
+                reads << "k" + QString::number(reads.size() + 1) + "=" + text;
                 qt.setValue("Settings/" + reads.last().section('=', 0, 0), text);
             }
         }
@@ -119,40 +116,22 @@ private slots:
             << fileBytes(dir.filePath("qt.ini")) << reads << false;
         // By hand. An unquoted comma makes a list for QSettings, and is its text here.
         QTest::newRow("quotes, escapes, comments, CRLF, trailing tab, no last line break")
-            << QByteArray("[Settings]\r\nPROCESS_TEXTBOX_1=a,b.exe\r\n"
-                          "PROCESS_TEXTBOX_2 =  \"x; y \" ; note\r\n"
-                          "PROCESS_TEXTBOX_3=\\x41\\102\\?\\q\\\\\r\nPROCESS_TEXTBOX_4=@@5\r\n"
-                          "PROCESS_TEXTBOX_5=@Invalid()\r\nprocess_textbox_6=1\r\nMainLeft=7\t")
-            << QStringList{"PROCESS_TEXTBOX_1=a,b.exe",
-                           "PROCESS_TEXTBOX_2=x; y ",
-                           "PROCESS_TEXTBOX_3=AB?\\",
-                           "PROCESS_TEXTBOX_4=@5",
-                           "PROCESS_TEXTBOX_5",
-                           "PROCESS_TEXTBOX_6",
-                           "MainLeft=7"}
+            << QByteArray("[Settings]\r\nk1=a,b.exe\r\nk2 =  \"x; y \" ; note\r\nk3=\\x41\\102\\?"
+                          "\\q\\\\\r\nk4=@@5\r\nk5=@Invalid()\r\nK6=1\r\nMainLeft=7\t")
+            << QStringList{"k1=a,b.exe", "k2=x; y ", "k3=AB?\\", "k4=@5", "k5", "k6", "MainLeft=7"}
             << false;
         QTest::newRow("byte order mark, escaped key, section given twice")
             << QByteArray("\xef\xbb\xbf[Settings]\nENABLE%5FPW_7=1\nMainLeft=1\n[Other]\n"
                           "MainLeft=3\n[Settings]\nMainLeft=2\n")
             << QStringList{"ENABLE_PW_7=1", "MainLeft=2"} << false;
-        QTest::newRow("no such group yet, no last line break")
-            << QByteArray("[General]\nMainLeft=9") << QStringList{"MainLeft"} << false;
         // QSettings reads the quoted text on to the end of the file, as one value.
         QTest::newRow("damaged: stray quote")
-            << QByteArray("[Settings]\nPROCESS_TEXTBOX_1=\"my tool.exe\nPROCESS_TEXTBOX_2=two.exe\n"
-                          "ENABLE_PW_7=1\n[Other]\nx=1\n")
-            << QStringList{"PROCESS_TEXTBOX_1=my tool.exe", "PROCESS_TEXTBOX_2=two.exe",
-                           "ENABLE_PW_7=1", "Other/x=1"}
-            << true;
-        std::mt19937 random(1);
-        QByteArray noise(1 << 20, Qt::Uninitialized);
-        for (char &byte : noise)
-            byte = static_cast<char>(random());
+            << QByteArray("[Settings]\nk1=\"my tool.exe\nk2=two.exe\n[Other]\nx=1\n")
+            << QStringList{"k1=my tool.exe", "k2=two.exe", "Other/x=1"} << true;
         // Its recovered line once read back as an escaped '=', and every later save was refused.
         QTest::newRow("damaged: a key that ends in '/'")
-            << QByteArray("[Settings]\nPROCESS_TEXTBOX_1=old1\ndir/=\"unterminated\n")
-            << QStringList{"PROCESS_TEXTBOX_1=old1", "Settings/dir/=unterminated"} << true;
-        QTest::newRow("damaged: random bytes") << noise << QStringList() << true;
+            << QByteArray("[Settings]\nk1=old1\ndir/=\"unterminated\n")
+            << QStringList{"k1=old1", "Settings/dir/=unterminated"} << true;
     }
 
     void filesMeanTheSameHereAndToQSettings()
@@ -163,7 +142,6 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("ZEL-VANTO.ini");
         writeBytes(path, file);
-        writeBytes(path + ".damaged", "an older copy");
         // Of a damaged file, only what could be read is carried; to QSettings, a BOM before a
         // group is a FormatError.
         QVariantMap texts; // what this back end reads, by "Section/key"
@@ -194,26 +172,11 @@ private slots:
             QVERIFY(backend.write("Settings", {{"MainHeight", "8"}}));
         });
         QCOMPARE(reports.count("ZEL-VANTO: "), damaged ? 1 : 0);
-        QVERIFY2(!damaged || (reports.contains(path + " is damaged") &&
-                              reports.contains(path + ".damaged-2")),
-                 qPrintable(reports));
-        QCOMPARE(fileBytes(path + ".damaged-2"), damaged ? file : QByteArray());
-        QCOMPARE(fileBytes(path + ".damaged"), QByteArray("an older copy"));
-        QVERIFY(!damaged || QFileInfo(path).size() < 16384);
+        QCOMPARE(fileBytes(path + ".damaged"), damaged ? file : QByteArray());
 
         QVariantMap after;
         QCOMPARE(qtRead(path, after), status);
-        if (reads.isEmpty()) { // of the noise, only what was written is checked
-            const QVariantMap written = expected;
-            expected = after;
-            expected.insert(written);
-        }
         QCOMPARE(after, expected);
-        IniSettingsBackend later(path.toStdString());
-        for (const StoredValue &copy : copies)
-            QCOMPARE(valueOf(later, QString::fromStdString("Settings/" + copy.key)),
-                     QVariant(QString::fromStdString(copy.text)));
-        QVERIFY(!QFile::exists(path + ".damaged-3")); // what was written reads whole
     }
 
     void copiesMergeAndEachBatchLandsWhole()
@@ -224,36 +187,28 @@ private slots:
         // What a writer killed before its rename left is removed, and nothing else.
         writeBytes(path + ".tmp-k1lled", "[Settings]\nMainLeft=");
         writeBytes(path + ".backup", "the user's");
-        std::vector<StoredValue> batch;
-        for (int n = 1; n <= 10; ++n)
-            batch.push_back({"PROCESS_TEXTBOX_" + std::to_string(n), "p" + std::to_string(n)});
-        QVERIFY(own.write("Settings", batch));
+        QVERIFY(own.write("Settings", {{"k1", "p1"}, {"k2", "p2"}}));
         QVERIFY(!QFile::exists(path + ".tmp-k1lled") && QFile::exists(path + ".backup"));
 
         // Two other programs saving batches at once: every file QSettings sees holds whole
         // batches, and in the end each has its last batch, and this one its values.
         QProcess children[2];
-        for (int i = 0; i < 2; ++i) {
-            children[i].start(QCoreApplication::applicationFilePath(),
-                              {"--batches", path, i ? "B" : "A", "100"});
-        }
+        for (int i = 0; i < 2; ++i)
+            children[i].start(qApp->applicationFilePath(), {"--batches", path, i ? "B" : "A"});
         while (children[0].state() != QProcess::NotRunning ||
                children[1].state() != QProcess::NotRunning) {
             QVariantMap values;
             QCOMPARE(qtRead(path, values), QSettings::NoError);
-            for (const QString prefix : {"Settings/A_", "Settings/B_"}) {
+            for (const QString prefix : {"Settings/A_", "Settings/B_"})
                 for (int n = 2; n <= 5; ++n)
                     QCOMPARE(values.value(prefix + QString::number(n)), values.value(prefix + "1"));
-            }
             QTest::qWait(1);
         }
-        for (QProcess &child : children) {
-            QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-            QCOMPARE(child.exitCode(), 0);
-        }
+        for (QProcess &child : children)
+            QVERIFY(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0);
         for (const char *key : {"Settings/A_1", "Settings/A_5", "Settings/B_1", "Settings/B_5"})
             QCOMPARE(valueOf(own, key), QVariant("100"));
-        QCOMPARE(valueOf(own, "Settings/PROCESS_TEXTBOX_10"), QVariant("p10"));
+        QCOMPARE(valueOf(own, "Settings/k2"), QVariant("p2"));
     }
 
     // What is not a regular file, or must not change, is left as it is, and each cause is
@@ -265,43 +220,40 @@ private slots:
         QTest::addColumn<QVariant>("readable"); // MainLeft
         QTest::addColumn<bool>("saved");
         QTest::addColumn<QStringList>("reports"); // each in one report of its own
+        // Made by the shell in a private folder; what is kept is ZEL-VANTO.ini unless named.
+        const auto row = [](const char *tag, const QString &made, const char *kept,
+                            const QVariant &readable, bool saved, const QStringList &reports) {
+            QTest::newRow(tag) << made << QString(*kept ? kept : "ZEL-VANTO.ini") << readable
+                               << saved << reports;
+        };
         const QString ini = "printf '[Settings]\\nMainLeft=1\\n' >";
-        const QString damaged = "printf '[Settings]\\nMainLeft=1\\nx=\"\\n' >";
+        const QString damaged = "printf '[Settings]\\nMainLeft=1\\nx=\"\\n' > ZEL-VANTO.ini";
         // A /dev/null of its own, never the real one.
-        QTest::newRow("link to a device node")
-            << "mknod null c 1 3 && ln -s null ZEL-VANTO.ini" << QString("null") << QVariant()
-            << false << QStringList{"is a link to a device"};
-        QTest::newRow("named pipe") << "mkfifo ZEL-VANTO.ini" << QString("ZEL-VANTO.ini")
-                                    << QVariant() << false << QStringList{"is a named pipe"};
-        QTest::newRow("folder") << "mkdir ZEL-VANTO.ini" << QString("ZEL-VANTO.ini") << QVariant()
-                                << false << QStringList{"is a folder"};
-        QTest::newRow("link loop: not called a link to nothing")
-            << "ln -s ZEL-VANTO.ini ZEL-VANTO.ini" << QString("ZEL-VANTO.ini") << QVariant()
-            << false << QStringList{"is a loop of symbolic links"};
-        QTest::newRow("lock is a named pipe")
-            << ini + " ZEL-VANTO.ini && mkfifo ZEL-VANTO.ini.lock" << QString("ZEL-VANTO.ini.lock")
-            << QVariant("1") << false << QStringList{"cannot be written"};
-        QTest::newRow("link to a regular file")
-            << ini + " target.ini && ln -s target.ini ZEL-VANTO.ini" << QString("ZEL-VANTO.ini")
-            << QVariant("1") << true << QStringList();
+        row("link to a device node", "mknod null c 1 3 && ln -s null ZEL-VANTO.ini", "null", {},
+            false, {"is a link to a device"});
+        row("named pipe", "mkfifo ZEL-VANTO.ini", "", {}, false, {"is a named pipe"});
+        row("folder", "mkdir ZEL-VANTO.ini", "", {}, false, {"is a folder"});
+        row("link loop: not called a link to nothing", "ln -s ZEL-VANTO.ini ZEL-VANTO.ini", "", {},
+            false, {"is a loop of symbolic links"});
+        row("lock is a named pipe", ini + " ZEL-VANTO.ini && mkfifo ZEL-VANTO.ini.lock",
+            "ZEL-VANTO.ini.lock", "1", false, {"cannot be written"});
+        row("link to a regular file", ini + " target.ini && ln -s target.ini ZEL-VANTO.ini", "",
+            "1", true, {});
         // Made so by the user: not replaced by a new file. Damaged too: both causes said.
-        QTest::newRow("read-only, damaged")
-            << damaged + " ZEL-VANTO.ini && chmod 444 ZEL-VANTO.ini" << QString("ZEL-VANTO.ini")
-            << QVariant("1") << false
-            << QStringList{"is damaged", "cannot be written: it is read-only;"};
+        row("read-only, damaged", damaged + " && chmod 444 ZEL-VANTO.ini", "", "1", false,
+            {"is damaged", "cannot be written: it is read-only;"});
         // The original would be lost.
-        QTest::newRow("damaged, no copy can be kept")
-            << damaged + " ZEL-VANTO.ini && mkdir ZEL-VANTO.ini.damaged ZEL-VANTO.ini.damaged-2 "
-                         "ZEL-VANTO.ini.damaged-3"
-            << QString("ZEL-VANTO.ini") << QVariant("1") << false
-            << QStringList{"is damaged, and a copy of it cannot be kept"};
+        row("damaged, no copy can be kept",
+            damaged +
+                " && mkdir ZEL-VANTO.ini.damaged ZEL-VANTO.ini.damaged-2 ZEL-VANTO.ini.damaged-3",
+            "", "1", false, {"is damaged, and a copy of it cannot be kept"});
         // Three copies at most, and their number never stops a save: the oldest gives way.
-        QTest::newRow("damaged, three copies")
-            << damaged + " ZEL-VANTO.ini && for n in .damaged-3 .damaged .damaged-2; do echo "
-                         "old >ZEL-VANTO.ini$n; sleep 0.01; done"
-            << QString("ZEL-VANTO.ini.damaged") << QVariant("1") << true
-            << QStringList{"is damaged; going on with what could be read from it, the original "
-                           "kept as @.damaged-3"};
+        row("damaged, three copies",
+            damaged + " && for n in .damaged-3 .damaged .damaged-2; do echo old >ZEL-VANTO.ini$n; "
+                      "sleep 0.01; done",
+            "ZEL-VANTO.ini.damaged", "1", true,
+            {"is damaged; going on with what could be read from it, the original kept as "
+             "@.damaged-3"});
     }
 
     void whatMustNotChangeIsLeftAlone()
@@ -318,8 +270,7 @@ private slots:
             QSKIP("no device node can be made here (that takes root)");
         }
         const QByteArray keptPath = QFile::encodeName(dir.filePath(kept));
-        struct stat before = {};
-        struct stat after = {};
+        struct stat before = {}, after = {};
         ::lstat(keptPath, &before);
         const QString said = reportsOf([&] {
             IniSettingsBackend backend(path.toStdString());
@@ -332,10 +283,8 @@ private slots:
             QVERIFY2(said.contains(path + " " + QString(report).replace("@", path)),
                      qPrintable(said));
         ::lstat(keptPath, &after);
-        QCOMPARE(after.st_mode, before.st_mode);
-        QCOMPARE(after.st_ino, before.st_ino);
-        QCOMPARE(after.st_rdev, before.st_rdev);
-        QCOMPARE(after.st_size, before.st_size);
+        QVERIFY(std::tie(after.st_mode, after.st_ino, after.st_rdev, after.st_size) ==
+                std::tie(before.st_mode, before.st_ino, before.st_rdev, before.st_size));
         // A link to a regular file is written through the link, which stays.
         reportsOf([&] {
             IniSettingsBackend again(path.toStdString());
@@ -345,62 +294,26 @@ private slots:
 
     void locationFollowsTheXdgRules()
     {
-        // XDG_CONFIG_HOME ("@" for a private folder), and the folder it leads to there.
-        const std::pair<QString, QString> cases[] = {
-            {"@/config", "config/ZEL-VANTO"},               // absolute: folders made
-            {"relative-config", "home/.config/ZEL-VANTO"}}; // relative: ignored
-        for (auto [xdgConfigHome, folder] : cases) {
-            QTemporaryDir dir;
-            const QByteArray oldXdg = qgetenv("XDG_CONFIG_HOME");
-            const QByteArray oldHome = qgetenv("HOME");
-            qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdgConfigHome.replace("@", dir.path())));
-            qputenv("HOME", QFile::encodeName(dir.filePath("home")));
-            const auto backend = platform::openUserSettings("ZEL-VANTO");
-            qputenv("XDG_CONFIG_HOME", oldXdg);
-            qputenv("HOME", oldHome);
-            const QString location = dir.filePath(folder + "/ZEL-VANTO.ini");
-            QCOMPARE(QString::fromStdString(backend->location()), location);
-            QVERIFY(backend->write("Settings", {{"MainLeft", "1"}}));
-            QVERIFY(QFile::exists(location) && !QFile::exists("relative-config"));
-        }
-    }
-
-    void fullDiskIsReported()
-    {
-        // In a mount namespace of its own, on a file system of one block that the file fills.
+        // A relative XDG_CONFIG_HOME is ignored; the folders are made. (An absolute one is the
+        // window tests' TestStore.)
         QTemporaryDir dir;
-        QProcess child;
-        child.start("unshare", {"--map-root-user", "--mount", "sh", "-c",
-                                "mount -t tmpfs -o size=4k tmpfs \"$0\" && printf "
-                                "'[Settings]\\nMainLeft=1\\n' >\"$0/ZEL-VANTO.ini\" && exec \"$1\" "
-                                "--full-disk \"$0/ZEL-VANTO.ini\"",
-                                dir.path(), QCoreApplication::applicationFilePath()});
-        child.waitForFinished(60000);
-        const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
-        if (child.error() == QProcess::FailedToStart || errors.startsWith("unshare:") ||
-            errors.startsWith("mount:"))
-            QSKIP("no small file system can be made here to fill (unshare or mount refused)");
-        QCOMPARE(child.exitCode(), 0);
-        QCOMPARE(errors.count("ZEL-VANTO: "), 1);
-        QVERIFY2(
-            errors.contains(dir.filePath("ZEL-VANTO.ini") + " cannot be written: the disk is full"),
-            qPrintable(errors));
+        const QByteArray old[] = {qgetenv("XDG_CONFIG_HOME"), qgetenv("HOME")};
+        qputenv("XDG_CONFIG_HOME", "relative-config");
+        qputenv("HOME", QFile::encodeName(dir.filePath("home")));
+        const auto backend = platform::openUserSettings("ZEL-VANTO");
+        qputenv("XDG_CONFIG_HOME", old[0]);
+        qputenv("HOME", old[1]);
+        const QString location = dir.filePath("home/.config/ZEL-VANTO/ZEL-VANTO.ini");
+        QCOMPARE(QString::fromStdString(backend->location()), location);
+        QVERIFY(backend->write("Settings", {{"MainLeft", "1"}}));
+        QVERIFY(QFile::exists(location) && !QFile::exists("relative-config"));
     }
 };
 
 int main(int argc, char **argv)
 {
-    if (argc == 5 && qstrcmp(argv[1], "--batches") == 0)
-        return writeBatches(argv[2], argv[3], std::atoi(argv[4]));
-    if (argc == 3 && qstrcmp(argv[1], "--full-disk") == 0) {
-        // Both writes fail, and the file keeps what it had.
-        IniSettingsBackend backend(argv[2]);
-        for (int i = 0; i < 2; ++i) {
-            if (backend.write("Settings", {{"PROCESS_TEXTBOX_1", std::string(10000, 'y')}}))
-                return 2;
-        }
-        return backend.read("Settings", "MainLeft") == "1" ? 0 : 3;
-    }
+    if (argc == 4 && qstrcmp(argv[1], "--batches") == 0)
+        return writeBatches(argv[2], argv[3]);
     QCoreApplication app(argc, argv);
     TestSettingsBackendLinux test;
     return QTest::qExec(&test, argc, argv);

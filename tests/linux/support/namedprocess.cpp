@@ -25,18 +25,11 @@ NamedProcess::NamedProcess(const QString &imageName, Form form)
     if (!m_process.waitForStarted(5000) || form != Form::FakeArgv0)
         return;
     // bash has started; wait until it has run the program in its place.
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(m_process.processId()));
-    for (int i = 0; i < 500; ++i) {
+    for (int i = 0; i < 500; ++i, QThread::msleep(10)) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(m_process.processId()));
         if (comm.open(QIODevice::ReadOnly) && comm.readAll() != "bash\n")
             return;
-        comm.close();
-        QThread::msleep(10);
     }
-}
-
-NamedProcess::~NamedProcess()
-{
-    stop();
 }
 
 void NamedProcess::stop()

@@ -17,7 +17,7 @@ public:
     };
 
     explicit NamedProcess(const QString &imageName, Form form = Form::Binary);
-    ~NamedProcess();
+    ~NamedProcess() { stop(); }
 
     bool isStarted() const { return m_process.state() == QProcess::Running; }
     // Ends the process and waits until it has been reaped.
