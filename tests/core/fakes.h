@@ -36,13 +36,29 @@ struct Named
 // An in-memory store: reads and writes are logged as "read KEY" and "write K1=V1 K2=V2".
 struct FakeBackend final : platform::SettingsBackend
 {
-    explicit FakeBackend(Log &shared) : log(shared) {}
-    std::optional<std::string> read(std::string_view, std::string_view key) override;
-    bool write(std::string_view, const std::vector<platform::StoredValue> &values) override;
+    using Values = std::map<std::string, std::string, std::less<>>;
+    FakeBackend(Log &shared, Values seed) : log(shared), values(std::move(seed)) {}
+    std::optional<std::string> read(std::string_view, std::string_view key) override
+    {
+        log.push_back("read " + std::string(key));
+        const auto found = values.find(key);
+        return found == values.end() ? std::nullopt : std::optional(found->second);
+    }
+    bool write(std::string_view, const std::vector<platform::StoredValue> &written) override
+    {
+        std::string line = refuseWrites ? "refused" : "write";
+        for (const auto &value : written) {
+            line += " " + value.key + "=" + value.text;
+            if (!refuseWrites)
+                values[value.key] = value.text;
+        }
+        log.push_back(line);
+        return !refuseWrites;
+    }
     std::string location() const override { return "memory"; }
 
     Log &log;
-    std::map<std::string, std::string, std::less<>> values;
+    Values values;
     bool refuseWrites = false;
 };
 
@@ -81,11 +97,7 @@ struct FakeTimer final : Timer, Named
 struct FakeNameBox final : NameBox, Named
 {
     using Named::Named;
-    std::string text() const override
-    {
-        ++reads;
-        return content;
-    }
+    std::string text() const override { return content; }
     void setText(const std::string &text) override { set(content, text, "text '" + text + "'"); }
     void setBackground(Rgb c) override
     {
@@ -101,7 +113,6 @@ struct FakeNameBox final : NameBox, Named
     void announce(const std::string &text) override { note("announce '" + text + "'"); }
 
     std::string content;
-    mutable int reads = 0;         // of the text
     std::optional<Rgb> background; // nullopt: the box's own
     std::optional<Rgb> textColour;
     bool visible = false;
@@ -113,14 +124,11 @@ struct FakeNameBox final : NameBox, Named
 struct FakeCheckBox final : CheckBox, Named
 {
     FakeCheckBox(Log &shared, const layout::Control &design)
-        : Named(shared, design.name), v(design.designChecked ? 1 : 0)
+        : Named(shared, design.name), checked(design.designChecked)
     {}
-    bool isChecked() const override { return v == 1; }
-    void setChecked(bool checked) override
-    {
-        set(v, checked ? 1 : 0, std::string("value ") + (checked ? "1" : "0"));
-    }
-    int v;
+    bool isChecked() const override { return checked; }
+    void setChecked(bool on) override { set(checked, on, on ? "value 1" : "value 0"); }
+    bool checked;
 };
 
 // What both windows share: their place, logged as "place X,Y WxH", the screens and the focus.
@@ -140,8 +148,7 @@ template <typename View> struct FakeWindow : View
     bool knowsPlace() const override { return known; }
     void focus(std::string_view control) override
     {
-        hasFocus = control;
-        log.push_back("focus " + hasFocus);
+        log.push_back("focus " + (hasFocus = control));
     }
     std::string focused() const override { return hasFocus; }
 
@@ -159,7 +166,11 @@ using WhileOpen = std::function<void(FakeSettingsView &, ZEL_VANTO_SETTINGS &)>;
 
 struct FakeSettingsView final : FakeWindow<SettingsView>
 {
-    FakeSettingsView(Log &shared, WhileOpen user);
+    FakeSettingsView(Log &shared, WhileOpen user) : FakeWindow(shared), whileOpen(std::move(user))
+    {
+        for (int n = 1; n <= keys::kSlotCount; ++n)
+            boxes.emplace_back(log, layout::settingsWindow::enableBox(n));
+    }
     CheckBox &enableBox(int n) override { return boxes.at(static_cast<std::size_t>(n - 1)); }
     CheckBox &alwaysOnTopBox() override { return onTop; }
     void setCreatorCaption(std::string_view caption) override { creator = caption; }
@@ -187,7 +198,14 @@ struct FakeSettingsView final : FakeWindow<SettingsView>
 
 struct FakeMainView final : FakeWindow<MainView>
 {
-    explicit FakeMainView(Log &shared);
+    explicit FakeMainView(Log &shared) : FakeWindow(shared)
+    {
+        for (int n = 1; n <= keys::kSlotCount; ++n) {
+            boxes.emplace_back(log, layout::mainWindow::box(n).name).visible =
+                layout::mainWindow::box(n).designVisible;
+            timers.emplace_back(log, "PROCESS_WATCHER_TIMER_" + std::to_string(n));
+        }
+    }
     NameBox &box(int n) override { return boxes.at(static_cast<std::size_t>(n - 1)); }
     Timer &slotTimer(int n) override { return timers.at(static_cast<std::size_t>(n - 1)); }
     Timer &keeperTimer() override { return keeper; }

@@ -24,19 +24,16 @@ struct Core
     using Stored = std::map<std::string, std::string, std::less<>>;
     explicit Core(std::initializer_list<Stored::value_type> seed = {}) : Core(Stored(seed)) {}
     explicit Core(Stored stored)
-        : store([this, stored] {
-              auto owned = std::make_unique<FakeBackend>(log);
-              owned->values = stored;
-              backend = owned.get();
-              return owned;
-          }()),
-          probe([this] {
-              auto owned = std::make_unique<FakeQuery>();
-              query = owned.get();
-              return owned;
-          }())
+        : store(kept(backend, std::make_unique<FakeBackend>(log, std::move(stored)))),
+          probe(kept(query, std::make_unique<FakeQuery>()))
     {
         log.clear();
+    }
+    template <typename Fake>
+    static std::unique_ptr<Fake> kept(Fake *&at, std::unique_ptr<Fake> fake)
+    {
+        at = fake.get();
+        return fake;
     }
 
     // What `act` leaves in the log.

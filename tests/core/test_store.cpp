@@ -3,21 +3,16 @@
 
 #include <gmock/gmock.h>
 
-namespace {
-
-struct Reading
-{
-    const char *stored;
-    float geometry;   // as MainWidth (default 1695)
-    std::int16_t box; // as the settings window reads ENABLE_PW_2 (default 1)
-    bool slotOn;      // as the main window reads ENABLE_PW_8 (default off)
-    bool keeperOn;    // as the main window reads AlwaysOnTopTimer_TICKBOX (default off)
-};
-
-} // namespace
-
 TEST(Store, EachKeyReadsByItsOwnConversionAndFallsBackToItsDefault)
 {
+    struct Reading
+    {
+        const char *stored;
+        float geometry;   // as MainWidth (default 1695)
+        std::int16_t box; // as the settings window reads ENABLE_PW_2 (default 1)
+        bool slotOn;      // as the main window reads ENABLE_PW_8 (default off)
+        bool keeperOn;    // as the main window reads AlwaysOnTopTimer_TICKBOX (default off)
+    };
     const Reading readings[] = {
         {"1", 1, 1, true, true},
         {"-150", -150, -150, true, false},

@@ -8,14 +8,10 @@ using platform::BadText;
 // ways unchanged, whatever the policy.
 TEST(TextCodec, EachPolicyKeepsReplacesOrRejectsWhatIsNotText)
 {
-    struct Case
-    {
-        std::string utf8;
-        std::u16string kept;     // BadText::Keep
-        std::u16string replaced; // BadText::Replace; BadText::Reject fails where they differ
-    };
     const std::u16string bad(6, u'\xfffd');
-    const Case cases[] = {
+    // UTF-8, then as read with BadText::Keep and with BadText::Replace; Reject fails where the
+    // text is not valid.
+    const std::tuple<std::string, std::u16string, std::u16string> cases[] = {
         // The edges of each sequence length.
         {std::string("\0\x7f\xc2\x80\xdf\xbf\xe0\xa0\x80\xef\xbf\xbf\xf4\x8f\xbf\xbf", 16),
          std::u16string(u"\0\x7f\x80\x7ff\x800\xffff\xdbff\xdfff", 8),
