@@ -388,7 +388,7 @@ void LinuxProcessQuery::scan()
 // - the executable's name, where the short name is its beginning;
 // - argv[0], for a program started through a link of a longer name;
 // - the script's path, the interpreter's argument after its one optional argument, for a
-//   script whose name the kernel took;
+//   script whose name the kernel took; never program text given with -c;
 // - otherwise the short name itself.
 const std::string &LinuxProcessQuery::fullName(Entry &entry)
 {
@@ -424,6 +424,9 @@ const std::string &LinuxProcessQuery::fullName(Entry &entry)
     std::size_t from = 0;
     for (int argument = 0; argument < 3 && from < cmdline.size(); ++argument) {
         const std::size_t to = std::min(cmdline.find('\0', from), cmdline.size());
+        // After -c comes program text, not a script's path (sh -c, python3 -c).
+        if (cmdline.compare(from, to - from, "-c") == 0)
+            break;
         std::string base = baseName(cmdline.substr(from, to - from));
         if (extends(base, entry.shortName)) {
             entry.fullName = std::move(base);

@@ -107,6 +107,8 @@ private slots:
         const char longArgs[] = "/opt/zvfake-long-tool-name.exe\0--quiet"; // NUL after each
         const Shown cut{"zvfake-long-too", {longArgs, sizeof longArgs}};
         const Shown ran{cut.name, "/opt/zvfake-long-tool-other"};
+        const char codeArgs[] = "python3\0-c\0#/zvfake-long-tool-name.exe"; // renamed itself
+        const Shown code{cut.name, {codeArgs, sizeof codeArgs}};
         const struct
         {
             const char *tag;
@@ -134,6 +136,7 @@ private slots:
             // Over 15 bytes the name comes from argv[0], which the re-check reads again.
             {"long name, same process", "ZVFAKE-LONG-TOOL-NAME.EXE", cut, cut, true, true},
             {"long name, ran another program", "zvfake-long-tool-name.exe", cut, ran, true, false},
+            {"program text is no script", "zvfake-long-tool-name.exe", code, code, false, false},
             {"255 bytes", longest, named, named, true, true},
         };
         for (const auto &c : cases) {
