@@ -3,7 +3,6 @@
 
 #include <tuple>
 
-using platform::toUtf16;
 using platform::toUtf8;
 
 TEST(RegistryBackend, ReadsBackWhatItWroteAndAsMuchAsOthersWrote)
@@ -13,12 +12,16 @@ TEST(RegistryBackend, ReadsBackWhatItWroteAndAsMuchAsOthersWrote)
     const auto bytesOf = [](std::wstring_view text) {
         return std::string(reinterpret_cast<const char *>(text.data()), text.size() * 2);
     };
-    // More of what names may hold is saved through the main window.
+    // What names may hold: WQL that would match every process, quotes, non-ASCII, an unpaired
+    // surrogate, 100,000 characters.
     const std::vector<platform::StoredValue> written = {
         {"MainLeft", "1000"},
         {"PROCESS_TEXTBOX_1", "\u00e9 \u4e2d \xf0\x9f\x99\x82 tabs\tand;=[]%TEMP%"},
         {"PROCESS_TEXTBOX_2", ""},
         {"PROCESS_TEXTBOX_3", "  spaced  "},
+        {"PROCESS_TEXTBOX_7", "x' OR Name<>'\"quoted\" C:\\path"},
+        {"PROCESS_TEXTBOX_9", toUtf8(L"lone \xd800 surrogate")},
+        {"PROCESS_TEXTBOX_10", toUtf8(longText)},
         {"ENABLE_PW_\u00e9", "1"},
     };
     const TestKey key;
@@ -28,13 +31,12 @@ TEST(RegistryBackend, ReadsBackWhatItWroteAndAsMuchAsOthersWrote)
                             KEY_ALL_ACCESS, &settings),
               ERROR_SUCCESS);
     for (const auto &[name, text] : written) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(key.stored(name), text);
+        EXPECT_EQ(key.stored(name), text) << name;
         // REG_SZ with its terminator, as their readers expect.
         DWORD type = REG_NONE, size = 0;
-        RegQueryValueExW(settings, toUtf16(name).c_str(), nullptr, &type, nullptr, &size);
+        RegQueryValueExW(settings, platform::toUtf16(name).c_str(), nullptr, &type, nullptr, &size);
         EXPECT_EQ(std::pair(type, size),
-                  std::pair(DWORD{REG_SZ}, DWORD(toUtf16(text).size() + 1) * 2));
+                  std::pair(DWORD{REG_SZ}, DWORD(platform::toUtf16(text).size() + 1) * 2));
     }
     // A second write replaces, also through other letter cases.
     ASSERT_TRUE(key.backend()->write("settings", {{"mainleft", "-25.5"}}));
@@ -54,10 +56,9 @@ TEST(RegistryBackend, ReadsBackWhatItWroteAndAsMuchAsOthersWrote)
         {L"Multi", REG_MULTI_SZ, bytesOf({L"a\0b\0", 5}), std::nullopt},
     };
     for (const auto &[name, type, bytes, text] : others) {
-        SCOPED_TRACE(toUtf8(name));
         RegSetValueExW(settings, name, 0, type, reinterpret_cast<const BYTE *>(bytes.data()),
                        DWORD(bytes.size()));
-        EXPECT_EQ(key.stored(toUtf8(name)), text);
+        EXPECT_EQ(key.stored(toUtf8(name)), text) << toUtf8(name);
     }
     RegCloseKey(settings);
 }
@@ -75,6 +76,7 @@ TEST(RegistryBackend, FailedWriteReturnsFalseAndIsReportedOnce)
               ERROR_SUCCESS);
     RegCloseKey(app);
     const auto backend = platform::openRegistrySettings(HKEY_CURRENT_USER, key.path + L"\\App");
+    // However many writes fail, the store is reported once, by the key that failed.
     std::vector<std::string> reports;
     platform::setProblemListener([&reports](std::string_view line) { reports.emplace_back(line); });
     EXPECT_FALSE(backend->write("Settings", {{"MainLeft", "20"}, {"MainTop", "30"}}));
@@ -82,7 +84,5 @@ TEST(RegistryBackend, FailedWriteReturnsFalseAndIsReportedOnce)
     platform::setProblemListener({});
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("HKEY_CURRENT_USER\\" + toUtf8(key.path) + "\\App\\Settings:"),
-              std::string::npos)
-        << reports[0];
-    EXPECT_NE(reports[0].find("(error 1021)"), std::string::npos) << reports[0];
+              std::string::npos);
 }

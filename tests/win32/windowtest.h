@@ -23,13 +23,12 @@ inline constexpr wchar_t kTestsKey[] = L"Software\\ZEL-VANTO-tests";
 
 // While the tests run, HKEY_CURRENT_USER in this process is a key of their own, so that nothing
 // in them can read or write the user's real settings, whatever key a mistake would open.
-class PrivateCurrentUser : public testing::Environment
+struct PrivateCurrentUser : testing::Environment
 {
-public:
     void SetUp() override
     {
-        RegOpenCurrentUser(KEY_ALL_ACCESS, &m_user);
-        ASSERT_EQ(RegCreateKeyExW(m_user, m_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+        RegOpenCurrentUser(KEY_ALL_ACCESS, &user);
+        ASSERT_EQ(RegCreateKeyExW(user, m_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                   KEY_ALL_ACCESS, nullptr, &m_private, nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_private), ERROR_SUCCESS);
@@ -44,15 +43,12 @@ public:
     {
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
         RegCloseKey(m_private);
-        RegDeleteTreeW(m_user, m_path.c_str());
-        RegDeleteKeyW(m_user, m_path.c_str());
-        RegCloseKey(m_user);
+        RegDeleteTreeW(user, m_path.c_str());
+        RegDeleteKeyW(user, m_path.c_str());
+        RegCloseKey(user);
     }
     // The user's own hive, for a test that runs the whole program in a prefix of its own.
-    HKEY realUser() const { return m_user; }
-
-private:
-    HKEY m_user = nullptr;
+    HKEY user = nullptr;
     HKEY m_private = nullptr;
     std::wstring m_path = L"Software\\ZEL-VANTO-tests-" + std::to_wstring(GetCurrentProcessId());
 };
@@ -84,36 +80,15 @@ struct TestKey
     HKEY root = HKEY_CURRENT_USER;
 };
 
-// Whether this runs under Wine, whose prefix is the tests' own: only there may a test run the
-// whole program, which keeps its settings where the user's real ones are.
-inline bool underWine()
-{
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
-// The top-level window of class `className` that belongs to process `process`: never a
-// window of a copy of the program that the test did not start.
-inline HWND windowOf(DWORD process, const wchar_t *className)
-{
-    HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, className, nullptr))) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == process)
-            return window;
-    }
-    return nullptr;
-}
-
 // Another process, ended (if it still runs) when this goes.
 struct Child
 {
-    explicit Child(std::wstring commandLine, DWORD flags = 0)
+    explicit Child(std::wstring commandLine)
     {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        EXPECT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, flags,
-                                   nullptr, nullptr, &startup, &info));
+        EXPECT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &info));
     }
     ~Child()
     {
@@ -161,16 +136,6 @@ inline Rgb pixel(HWND window, POINT point, bool repaint = true)
     const COLORREF colour = GetPixel(dc, point.x, point.y);
     ReleaseDC(window, dc);
     return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
-}
-
-// Whether row `y` of the window's client area shows `colour` anywhere from `left` to `right`.
-inline bool rowHas(HWND window, int y, int left, int right, Rgb colour)
-{
-    for (int x = left; x < right; ++x) {
-        if (pixel(window, {x, y}, x == left) == colour)
-            return true;
-    }
-    return false;
 }
 
 // A point of box n (in the main window's client area) left of its centred text, at the window's
