@@ -5,7 +5,6 @@
 #include <QWidget>
 #include <QWindow>
 #include <QtTest>
-#include <vector>
 #include <xcb/xcb.h>
 
 // On a real X server under openbox, looked at and driven the way a pager does (xprop, xdotool,
@@ -34,39 +33,33 @@ class TestZOrderX11 : public QObject
     Q_OBJECT
 
 private slots:
-    void raisingTakesTheTopFromTheForegroundWithoutItsKeyboard()
+    // One keeper tick, as the keeper makes it, with another application's window marked above
+    // in the foreground and a window kept on top by its own program come up later, above the
+    // main window, which is marked already.
+    void aTickTakesTheTopFromEveryOtherWindowWithoutTheKeyboard()
     {
+        const std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder();
         QWidget main(nullptr, Qt::Tool);
-        QWidget other;
-        other.show();
         main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main) && QTest::qWaitForWindowExposed(&other));
-        // Another application's window, marked above, has the foreground.
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        zorder->setTopmost(main.windowHandle()->winId());
+        QTRY_VERIFY(hasState(main, "ABOVE"));
+        QWidget other;
+        QWidget later(nullptr, Qt::WindowStaysOnTopHint);
+        other.show();
+        later.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other) && QTest::qWaitForWindowExposed(&later));
         runTool("wmctrl", {"-i", "-r", xid(other), "-b", "add,above"});
         runTool("xdotool", {"windowactivate", "--sync", xid(other)});
-        QTRY_VERIFY(hasState(other, "ABOVE") && standsAbove(other, main));
+        QTRY_VERIFY(hasState(other, "ABOVE") && standsAbove(other, main) &&
+                    standsAbove(later, main));
 
-        // One keeper tick, as the keeper makes it.
-        const std::unique_ptr<platform::ZOrder> zorder = platform::createZOrder();
-        const platform::WindowId foreground = zorder->foregroundWindow();
-        QCOMPARE(foreground, platform::WindowId(other.winId()));
-        zorder->clearTopmost(foreground);
-        zorder->setTopmost(main.windowHandle()->winId());
-        QTRY_VERIFY(!hasState(other, "ABOVE") && hasState(main, "ABOVE") &&
-                    standsAbove(main, other));
-        // Raised, not activated: the other application keeps the keyboard.
-        QCOMPARE(runTool("xdotool", {"getactivewindow"}).trimmed(), QString::number(other.winId()));
-
-        // A window kept on top by its own program came up later, above the main window, which
-        // is marked already: the next tick puts the main window back above it.
-        QWidget later(nullptr, Qt::WindowStaysOnTopHint);
-        later.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&later));
-        QTRY_VERIFY(hasState(later, "ABOVE") && standsAbove(later, main));
-        runTool("xdotool", {"windowactivate", "--sync", xid(other)});
         zorder->clearTopmost(zorder->foregroundWindow());
         zorder->setTopmost(main.windowHandle()->winId());
-        QTRY_VERIFY(standsAbove(main, later));
+        QTRY_VERIFY(!hasState(other, "ABOVE") && standsAbove(main, other) &&
+                    standsAbove(main, later));
+        // Raised, not activated: the other application keeps the keyboard.
+        QCOMPARE(runTool("xdotool", {"getactivewindow"}).trimmed(), QString::number(other.winId()));
     }
 
     void withoutAWindowManagerRaisingRestacksTheWindowItself()
@@ -91,20 +84,18 @@ private slots:
             return window;
         };
         const xcb_window_t main = mapped();
-        const xcb_window_t other = mapped(); // above the main window, as the later one
+        mapped(); // another, above the main window, as the later one
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // a round trip
         zorder->setTopmost(main);
-        // The root's children, bottom first.
+        // The root's children, bottom first: the main window last.
         xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
-        QVERIFY(tree);
-        const xcb_window_t *children = xcb_query_tree_children(tree);
-        const std::vector<xcb_window_t> stacking(children,
-                                                 children + xcb_query_tree_children_length(tree));
+        const bool onTop = tree && xcb_query_tree_children_length(tree) == 2 &&
+                           xcb_query_tree_children(tree)[1] == main;
         std::free(tree);
         xcb_disconnect(c);
         server.kill();
         server.waitForFinished();
-        QCOMPARE(stacking, (std::vector<xcb_window_t>{other, main}));
+        QVERIFY(onTop);
     }
 
     void keepOffTaskbarHoldsWhileShown()
