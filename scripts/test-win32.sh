@@ -23,7 +23,7 @@ if ((size > 1024 * 1024)); then
     exit 1
 fi
 # It must start on a bare Windows: it may import only DLLs that every Windows has.
-system_dlls='^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|oleaut32|shell32|shlwapi|user32|uxtheme|version)\.dll$'
+system_dlls='^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|oleacc|ole32|oleaut32|shell32|shlwapi|user32|uxtheme|version)\.dll$'
 mapfile -t imports < <(x86_64-w64-mingw32-objdump -p "$program" | awk '/DLL Name:/ { print $3 }')
 for dll in "${imports[@]}"; do
     if ! [[ ${dll,,} =~ $system_dlls ]]; then
