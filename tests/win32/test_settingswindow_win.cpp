@@ -62,3 +62,43 @@ TEST(SettingsWindow, CaptionsFitAndItIsModalWithTabOnly)
          [&] { return SendMessageW(control(Settings::kOkId), BM_CLICK, 0, 0) || true; }}));
     EXPECT_TRUE(IsWindowEnabled(program.hwnd()));
 }
+
+// What a window shows of itself, pixel by pixel, as it was last painted.
+static std::vector<COLORREF> image(HWND window)
+{
+    RECT area{};
+    GetClientRect(window, &area);
+    std::vector<COLORREF> pixels;
+    HDC dc = GetDC(window);
+    for (int y = 0; y < area.bottom; ++y)
+        for (int x = 0; x < area.right; ++x)
+            pixels.push_back(GetPixel(dc, x, y));
+    ReleaseDC(window, dc);
+    return pixels;
+}
+
+// Catches a check box whose focus rectangle goes when Space ticks it, while it keeps the focus.
+TEST(SettingsWindow, SpaceOnACheckBoxKeepsItsFocusRectangle)
+{
+    Program program;
+    std::vector<COLORREF> focused;
+    EXPECT_TRUE(runDuring(
+        [&] { SendMessageW(program.title(), BM_CLICK, 0, 0); },
+        {[&] { return GetForegroundWindow() == FindWindowW(Settings::kClassName, nullptr); },
+         [] { return press({VK_SPACE}), true; },
+         [&] {
+             // Unticked by the keyboard, the focus still on it.
+             const HWND box = control(Settings::enableBoxId(1));
+             if (SendMessageW(box, BM_GETCHECK, 0, 0) != BST_UNCHECKED)
+                 return false;
+             focused = image(box);
+             return GetFocus() == box;
+         },
+         [] { return press({VK_TAB}), true; },
+         [&] {
+             // Without the focus, box 1 looks otherwise.
+             const HWND box = control(Settings::enableBoxId(1));
+             return GetFocus() != box && image(box) != focused;
+         },
+         [&] { return SendMessageW(control(Settings::kOkId), BM_CLICK, 0, 0) || true; }}));
+}

@@ -13,8 +13,10 @@
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <random>
 #include <string>
+#include <vector>
 
 // What the Win32 tests share: a private registry key, other processes, the main window wired as
 // the program wires it, and ways to wait for and read what the windows show.
@@ -113,6 +115,24 @@ inline bool pumpUntil(const std::function<bool()> &done)
         if (GetTickCount64() > deadline)
             return false;
     }
+}
+
+// Keys pressed together and released, as the keyboard sends them: to the foreground window.
+inline void press(std::initializer_list<WORD> keys)
+{
+    std::vector<INPUT> inputs;
+    const auto add = [&](WORD key, DWORD flags) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.dwFlags = flags;
+        inputs.push_back(input);
+    };
+    for (const WORD key : keys)
+        add(key, 0);
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
+        add(*key, KEYEVENTF_KEYUP);
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 // Left, top, right, bottom: a control's place in its parent's client area, or on the screen a
