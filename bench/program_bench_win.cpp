@@ -142,23 +142,34 @@ struct Process
 };
 
 // Under Wine, Linux's view of a process through drive Z:, found by its name (/proc/PID/comm,
-// which Linux cuts to 15 bytes). GetProcessTimes and GetProcessMemoryInfo of another running
-// process tell next to nothing there: Wine 8 answers about 0 s of CPU and 0 bytes of PrivateUsage.
+// which Linux cuts to 15 bytes) among the processes of this bench's own prefix: another prefix
+// on the machine has a wineserver too, and may run the program. GetProcessTimes and
+// GetProcessMemoryInfo of another running process tell next to nothing there: Wine 8 answers
+// about 0 s of CPU and 0 bytes of PrivateUsage.
 class LinuxProcess
 {
 public:
     explicit LinuxProcess(const std::string &name)
     {
+        char prefix[MAX_PATH] = {};
+        if (!GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH))
+            return;
+        const std::string ours = std::string("WINEPREFIX=") + prefix;
         WIN32_FIND_DATAA found;
         HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
         if (search == INVALID_HANDLE_VALUE)
             return;
         do {
             const std::string pid = found.cFileName;
-            std::string comm;
-            if (pid.find_first_not_of("0123456789") == std::string::npos &&
-                std::getline(std::ifstream("Z:\\proc\\" + pid + "\\comm"), comm) &&
-                comm.rfind(name, 0) == 0) {
+            std::string comm, variable;
+            if (pid.find_first_not_of("0123456789") != std::string::npos ||
+                !std::getline(std::ifstream("Z:\\proc\\" + pid + "\\comm"), comm) ||
+                comm.rfind(name, 0) != 0)
+                continue;
+            std::ifstream environment("Z:\\proc\\" + pid + "\\environ", std::ios::binary);
+            while (std::getline(environment, variable, '\0') && variable != ours) {
+            }
+            if (variable == ours) {
                 m_dir = "Z:\\proc\\" + pid + "\\";
                 break;
             }
