@@ -6,8 +6,8 @@
 #include <functional>
 
 // Keeps the main window above every other window while "Always On Top" is on: once a second it
-// takes the topmost mark from whatever other window has the foreground, then raises the main
-// window. It remembers nothing between ticks, and stopping it reverts nothing.
+// takes the topmost mark from whatever window of another program has the foreground, then raises
+// the main window. It remembers nothing between ticks, and stopping it reverts nothing.
 class TopmostKeeper
 {
 public:

@@ -10,6 +10,7 @@ class NullZOrder final : public ZOrder
 {
 public:
     WindowId foregroundWindow() override { return 0; }
+    bool isOwnedBy(WindowId, WindowId) override { return false; }
     void clearTopmost(WindowId) override {}
     void setTopmost(WindowId) override {}
 };

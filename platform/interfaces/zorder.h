@@ -22,6 +22,9 @@ public:
 
     // The window that has the foreground now, or 0 when none is known.
     virtual WindowId foregroundWindow() = 0;
+    // Whether `owner` owns `window` (on X11: `window` is transient for it), directly or through
+    // windows in between.
+    virtual bool isOwnedBy(WindowId window, WindowId owner) = 0;
     // Takes the always-on-top mark away from `window`.
     virtual void clearTopmost(WindowId window) = 0;
     // Gives `window` the always-on-top mark and puts it above the other topmost windows.

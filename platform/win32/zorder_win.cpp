@@ -25,6 +25,15 @@ public:
         return reinterpret_cast<WindowId>(GetForegroundWindow());
     }
 
+    bool isOwnedBy(WindowId window, WindowId owner) override
+    {
+        // Owner chains cannot loop on Windows.
+        for (HWND w = GetWindow(toHwnd(window), GW_OWNER); w; w = GetWindow(w, GW_OWNER))
+            if (w == toHwnd(owner))
+                return true;
+        return false;
+    }
+
     void clearTopmost(WindowId window) override
     {
         SetWindowPos(toHwnd(window), HWND_NOTOPMOST, 0, 0, 0, 0, kKeepPlaceSizeAndFocus);

@@ -28,6 +28,31 @@ public:
         return active;
     }
 
+    bool isOwnedBy(WindowId window, WindowId owner) override
+    {
+        xcb_window_t owned = toXcb(window);
+        if (owned == XCB_NONE || owner == XCB_NONE || m_x->broken())
+            return false;
+        // Bounded: a chain of transient-for hints may loop.
+        for (int depth = 0; depth < 16; ++depth) {
+            xcb_generic_error_t *error = nullptr;
+            x11::Reply<xcb_get_property_reply_t> hint(xcb_get_property_reply(
+                m_x->xcb(),
+                xcb_get_property(m_x->xcb(), 0, owned, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW,
+                                 0, 1),
+                &error));
+            std::free(error);
+            if (!hint || xcb_get_property_value_length(hint.get()) != sizeof(xcb_window_t))
+                break;
+            owned = *static_cast<const xcb_window_t *>(xcb_get_property_value(hint.get()));
+            if (owned == owner)
+                return true;
+            if (owned == XCB_NONE || owned == m_x->root())
+                break;
+        }
+        return false;
+    }
+
     void clearTopmost(WindowId window) override
     {
         const xcb_window_t target = toXcb(window);

@@ -79,6 +79,11 @@ struct FakeZOrder final : platform::ZOrder, Named
 {
     explicit FakeZOrder(Log &shared) : Named(shared, "zorder") {}
     platform::WindowId foregroundWindow() override { return foreground; }
+    // Window 42 is one that the main window (7) owns.
+    bool isOwnedBy(platform::WindowId w, platform::WindowId owner) override
+    {
+        return w == 42 && owner == 7;
+    }
     void clearTopmost(platform::WindowId w) override { note("clear " + std::to_string(w)); }
     void setTopmost(platform::WindowId w) override { note("set " + std::to_string(w)); }
     platform::WindowId foreground = 0;

@@ -10,6 +10,7 @@ TEST(TopmostKeeper, DemotesTheForegroundWindowThenRaisesTheMainWindow)
         {99, {"zorder clear 99", "zorder set 7"}},
         {0, {"zorder set 7"}}, // no window in the foreground: the main window still goes up
         {7, {}},               // the main window has the foreground: nothing is called
+        {42, {}},              // nor a window it owns (the settings window)
     };
     for (const auto &[foreground, calls] : cases) {
         Core core;

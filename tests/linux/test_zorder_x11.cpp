@@ -2,6 +2,7 @@
 #include "x11tools.h"
 #include "zorder.h"
 
+#include <QDialog>
 #include <QWidget>
 #include <QWindow>
 #include <QtTest>
@@ -60,6 +61,14 @@ private slots:
                     standsAbove(main, later));
         // Raised, not activated: the other application keeps the keyboard.
         QCOMPARE(runTool("xdotool", {"getactivewindow"}).trimmed(), QString::number(other.winId()));
+
+        // A dialog of the main window is the main window's own; the other window is nobody's.
+        QDialog owned(&main);
+        owned.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owned));
+        QVERIFY(zorder->isOwnedBy(owned.windowHandle()->winId(), main.windowHandle()->winId()));
+        QVERIFY(!zorder->isOwnedBy(main.windowHandle()->winId(), owned.windowHandle()->winId()));
+        QVERIFY(!zorder->isOwnedBy(other.winId(), main.windowHandle()->winId()));
     }
 
     void withoutAWindowManagerRaisingRestacksTheWindowItself()

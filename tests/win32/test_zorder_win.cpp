@@ -22,6 +22,14 @@ TEST(ZOrder, KeeperMakesTheMainWindowTopmostAndTurningItOffLeavesTheMark)
     ASSERT_TRUE(isTopmost(other));
 
     EXPECT_TRUE(pumpUntil([&] { return isTopmost(program.hwnd()) && !isTopmost(other); }));
+    // A window the main window owns (as it owns the settings window) is left alone.
+    const HWND owned = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 9, 9, program.hwnd(),
+                                       nullptr, nullptr, nullptr);
+    const auto id = [](HWND window) { return reinterpret_cast<platform::WindowId>(window); };
+    EXPECT_TRUE(program.zorder->isOwnedBy(id(owned), id(program.hwnd())));
+    EXPECT_FALSE(program.zorder->isOwnedBy(id(program.hwnd()), id(owned)));
+    EXPECT_FALSE(program.zorder->isOwnedBy(id(other), id(program.hwnd())));
+    DestroyWindow(owned);
     // Raised, not activated: the other program keeps the keyboard.
     EXPECT_EQ(GetForegroundWindow(), other);
 
