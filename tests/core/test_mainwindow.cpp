@@ -38,6 +38,12 @@ TEST(MainWindow, LoadPlacesTheWindowWithinReachAndRunsWhatTheStoreSays)
         {{{"MainWidth", "300"}, {"MainHeight", "9000"}}, "place 67,67 105x576"},
         {{{"MainHeight", "600"}, {"MainWidth", "2370"}}, "place 67,67 150x258"},
         {{{"MainWidth", "465"}, {"MainHeight", "700"}}, "place 67,67 23x23"}, // small but usable
+        {.stored = {{"ENABLE_PW_1", "0"},
+                    {"ENABLE_PW_2", "0"},
+                    {"ENABLE_PW_3", "0"},
+                    {"ENABLE_PW_4", "0"},
+                    {"ENABLE_PW_5", "0"}},
+         .enabled = "0000000000"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.stored));
@@ -47,9 +53,10 @@ TEST(MainWindow, LoadPlacesTheWindowWithinReachAndRunsWhatTheStoreSays)
         EXPECT_EQ(core.log.at(4), row.placed);
         EXPECT_EQ(core.enabledSlots(), row.enabled);
         EXPECT_EQ(core.view.keeper.running, row.keeper);
-        // The focus starts in the first visible box.
+        // The focus starts in the first visible box, or with none on the title strip.
         const std::size_t first = std::string(row.enabled).find('1') + 1;
-        EXPECT_EQ(core.log.back(), "focus PROCESS_TEXTBOX_" + std::to_string(first));
+        EXPECT_EQ(core.log.back(),
+                  first ? "focus PROCESS_TEXTBOX_" + std::to_string(first) : "focus ZEL_TITLE");
     }
 }
 

@@ -53,13 +53,15 @@ void ZEL_VANTO_MAIN::Form_Load()
     else
         m_keeper.disableKeeper();
 
-    // The keyboard starts in the first visible box.
+    // The keyboard starts in the first visible box; with none, on the title strip, where Space
+    // opens the settings window to switch one on.
     for (int n = 1; n <= keys::kSlotCount; ++n) {
         if (enabled[keys::slotIndex(n)]) {
             m_view.focus(layout::mainWindow::box(n).name);
-            break;
+            return;
         }
     }
+    m_view.focus(layout::mainWindow::title().name);
 }
 
 void ZEL_VANTO_MAIN::Form_Unload()
