@@ -5,8 +5,12 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <oleauto.h>
 #include <string>
+#include <thread>
 #include <utility>
 #include <wbemcli.h>
 #include <wrl/client.h>
@@ -57,15 +61,16 @@ bool setClientBlanket(IUnknown *object)
 
 // One WMI query at a time. Keeps one binding to ROOT\CIMV2 while it works and binds afresh after
 // a failure; a query that runs out of time keeps the binding (the service is busy, not gone).
-// Use it on the thread that created it: COM is initialised there.
+// Create, use and destroy it on one thread: COM is initialised there.
 class WmiSession
 {
 public:
     WmiSession()
     {
-        // A GUI thread is apartment threaded; a thread already in the multithreaded apartment
-        // (RPC_E_CHANGED_MODE) serves as well, but that initialisation is not ours to undo.
-        const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        // The query's worker thread has no window and no message loop: the multithreaded
+        // apartment. A thread already in the other one (RPC_E_CHANGED_MODE) serves as well, but
+        // that initialisation is not ours to undo.
+        const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         m_comInitialised = SUCCEEDED(hr);
     }
 
@@ -108,8 +113,9 @@ private:
         return true;
     }
 
-    // Semi-synchronous: ExecQuery returns at once, and only the wait for the first object can
-    // take long; it is bounded.
+    // Semi-synchronous: ExecQuery normally returns at once, and the wait for the first object is
+    // bounded; a service that blocks in ExecQuery or ConnectServer is bounded by the caller's
+    // wait for the worker instead.
     QueryAnswer firstObject(const std::wstring &wql, long timeoutMs)
     {
         const Bstr language(L"WQL");
@@ -138,10 +144,77 @@ private:
     bool m_comInitialised = false;
 };
 
+// What the caller and the worker thread share. The worker holds it too, so that a worker left
+// stuck in the service when the query goes touches nothing freed.
+struct Mailbox
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::optional<std::wstring> question; // handed over, not yet taken
+    std::optional<QueryAnswer> answer;    // to the last question taken
+    bool working = false;                 // the worker is in the step
+    bool stop = false;
+    bool stopped = false; // the worker has let go of the step
+};
+
+// The worker's loop: one question at a time, until told to stop.
+void serve(Mailbox &box, const QueryStep &step)
+{
+    std::unique_lock lock(box.mutex);
+    for (;;) {
+        box.changed.wait(lock, [&box] { return box.stop || box.question; });
+        if (box.stop)
+            return;
+        const std::wstring wql = std::move(*box.question);
+        box.question.reset();
+        box.working = true;
+        lock.unlock();
+        QueryAnswer answer = QueryAnswer::Failed;
+        try {
+            answer = step(wql, kQueryTimeoutMs);
+        } catch (...) {
+        }
+        lock.lock();
+        box.working = false;
+        box.answer = answer;
+        box.changed.notify_all();
+    }
+}
+
+// Every call of the step runs on a worker thread of the query's own; the caller waits for its
+// answer at most kQueryTimeoutMs, so that a service that blocks anywhere cannot hold the caller.
 class BoundedProcessQuery final : public ProcessQuery
 {
 public:
-    explicit BoundedProcessQuery(QueryStep step) : m_step(std::move(step)) {}
+    explicit BoundedProcessQuery(QueryStep step) : m_box(std::make_shared<Mailbox>())
+    {
+        m_worker = std::thread([box = m_box, step = std::move(step)]() mutable {
+            serve(*box, step);
+            step = nullptr; // what the step holds of the service goes on the thread that made it
+            const std::lock_guard lock(box->mutex);
+            box->stopped = true;
+            box->changed.notify_all();
+        });
+    }
+
+    // A worker stuck in the service must not hold up the program's exit: it is given a short
+    // while, then left to end on its own with the mailbox it holds.
+    ~BoundedProcessQuery() override
+    {
+        std::unique_lock lock(m_box->mutex);
+        m_box->stop = true;
+        m_box->changed.notify_all();
+        const bool stopped = m_box->changed.wait_for(lock, std::chrono::milliseconds(kStopWaitMs),
+                                                     [this] { return m_box->stopped; });
+        lock.unlock();
+        if (stopped)
+            m_worker.join();
+        else
+            m_worker.detach();
+    }
+
+    BoundedProcessQuery(const BoundedProcessQuery &) = delete;
+    BoundedProcessQuery &operator=(const BoundedProcessQuery &) = delete;
 
     bool isRunning(const std::string &name) override
     {
@@ -153,18 +226,11 @@ public:
             // again: ten hung queries in a row would freeze the windows for seconds.
             if (m_timedOut && GetTickCount64() < m_quietUntil)
                 return false;
-            const QueryAnswer answer = m_step(*text, kQueryTimeoutMs);
-            if (answer == QueryAnswer::TimedOut) {
-                m_quietUntil = GetTickCount64() + kQuietAfterTimeoutMs;
-                if (!m_timedOut)
-                    reportProblem("the process query (WMI) did not answer within " +
-                                  std::to_string(kQueryTimeoutMs) +
-                                  " ms: names count as not running until it answers");
-                m_timedOut = true;
-            } else if (answer != QueryAnswer::Failed) {
-                m_timedOut = false;
-            }
-            return answer == QueryAnswer::Found;
+            const std::optional<QueryAnswer> answer = ask(*text);
+            if (!answer)
+                return false; // the worker is still stuck in a query that ran out of time
+            note(*answer);
+            return *answer == QueryAnswer::Found;
         } catch (...) {
             return false;
         }
@@ -172,9 +238,47 @@ public:
 
 private:
     static constexpr ULONGLONG kQuietAfterTimeoutMs = 1000;
+    static constexpr long kStopWaitMs = 500;
 
-    QueryStep m_step;
+    // The answer to `wql` within the bound, or nullopt at once while the worker is busy with an
+    // earlier question (nothing more is queued behind it).
+    std::optional<QueryAnswer> ask(const std::wstring &wql)
+    {
+        std::unique_lock lock(m_box->mutex);
+        if (m_box->working || m_box->question)
+            return std::nullopt;
+        m_box->answer.reset(); // an answer that came too late is dropped
+        m_box->question = wql;
+        m_box->changed.notify_all();
+        if (!m_box->changed.wait_for(lock, std::chrono::milliseconds(kQueryTimeoutMs),
+                                     [this] { return m_box->answer.has_value(); }))
+            return QueryAnswer::TimedOut;
+        return m_box->answer;
+    }
+
+    // Each kind of trouble is reported once, until the service answers again.
+    void note(QueryAnswer answer)
+    {
+        if (answer == QueryAnswer::TimedOut) {
+            m_quietUntil = GetTickCount64() + kQuietAfterTimeoutMs;
+            if (!std::exchange(m_timedOut, true))
+                reportProblem("the process query (WMI) did not answer within " +
+                              std::to_string(kQueryTimeoutMs) +
+                              " ms: names count as not running until it answers");
+        } else if (answer == QueryAnswer::Failed) {
+            if (!std::exchange(m_failed, true))
+                reportProblem("the process query (WMI) failed: names count as not running until "
+                              "it answers");
+        } else {
+            m_timedOut = false;
+            m_failed = false;
+        }
+    }
+
+    std::shared_ptr<Mailbox> m_box;
+    std::thread m_worker;
     bool m_timedOut = false; // reported, and no answer since
+    bool m_failed = false;   // reported, and no answer since
     ULONGLONG m_quietUntil = 0;
 };
 
@@ -212,9 +316,12 @@ std::unique_ptr<ProcessQuery> createProcessQuery(QueryStep step)
 
 std::unique_ptr<ProcessQuery> createProcessQuery()
 {
-    auto session = std::make_shared<WmiSession>();
+    // The session is made on the worker, by its first question, and dies with the step there.
+    auto session = std::make_shared<std::optional<WmiSession>>();
     return createProcessQuery([session](const std::wstring &wql, long timeoutMs) {
-        return session->ask(wql, timeoutMs);
+        if (!*session)
+            session->emplace();
+        return (*session)->ask(wql, timeoutMs);
     });
 }
 

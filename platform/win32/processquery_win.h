@@ -23,13 +23,16 @@ enum class QueryAnswer
     Failed,
 };
 // One query sent to the service: whether the WQL text `wql` yields a process, waited for at most
-// `timeoutMs`. The WMI back end sends a real one; a test sends one that hangs.
+// `timeoutMs`. The WMI back end sends a real one; a test sends one that hangs. It runs on a worker
+// thread of the query's own, always the same one.
 using QueryStep = std::function<QueryAnswer(const std::wstring &wql, long timeoutMs)>;
 
 // The WMI back end over `step`: a name no image can have is not asked about; an answer that does
-// not come in time counts as not running and is reported once, until the service answers again.
-// A call waits at most kQueryTimeoutMs, and after a time-out the calls of the next second are
-// not asked at all, so that a hung service cannot freeze the windows whose timers ask.
+// not come in time counts as not running, as does a failed query, each reported once until the
+// service answers again. A call waits at most kQueryTimeoutMs for the worker, however long the
+// step blocks; after a time-out the calls of the next second are not asked at all, and while the
+// worker is still stuck calls answer false at once, so that a hung service cannot freeze the
+// windows whose timers ask.
 inline constexpr long kQueryTimeoutMs = 300;
 std::unique_ptr<ProcessQuery> createProcessQuery(QueryStep step);
 

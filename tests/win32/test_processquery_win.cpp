@@ -2,6 +2,10 @@
 #include "processquery_win.h"
 #include "windowtest.h"
 
+#include <atomic>
+#include <memory>
+#include <utility>
+
 // WMI's process listing against real processes.
 TEST(ProcessQuery, FindsRunningImagesByFullNameAndNoneByAnImpossibleName)
 {
@@ -27,34 +31,51 @@ TEST(ProcessQuery, FindsRunningImagesByFullNameAndNoneByAnImpossibleName)
     EXPECT_FALSE(query->isRunning("x' OR Name<>'"));
 }
 
-// A hung service (busy or restarting): the windows' thread waits at most the bound once a
-// second, every name counts as not running meanwhile, and the hang is reported once until the
-// service answers again.
-TEST(ProcessQuery, AHungServiceIsWaitedForBrieflyOnceASecondAndReportedOnce)
+// A service that hangs anywhere (ExecQuery, ConnectServer): the windows' thread waits at most the
+// bound once a second and not at all while the worker is still stuck, a late answer is dropped, a
+// hang or a failure is reported once until the service answers again, and a stuck worker does not
+// hold up the query's end. Fails when the step runs on the caller's thread.
+TEST(ProcessQuery, AHungServiceCostsTheBoundOnceASecondAndIsReportedOnce)
 {
-    bool hung = true;
-    int asked = 0;
-    const auto query = platform::createProcessQuery([&](const std::wstring &, long timeoutMs) {
-        ++asked;
-        EXPECT_LE(timeoutMs, 500);
-        if (!hung)
-            return platform::QueryAnswer::Found;
-        Sleep(DWORD(timeoutMs)); // as WMI's enumerator gives up
-        return platform::QueryAnswer::TimedOut;
+    using platform::QueryAnswer;
+    struct Service
+    {
+        std::atomic<DWORD> hangMs{1800};
+        std::atomic<QueryAnswer> answer{QueryAnswer::Failed}; // late, so dropped
+        std::atomic<int> asked{0};
+    };
+    const auto service = std::make_shared<Service>(); // outlives a worker left stuck
+    auto query = platform::createProcessQuery([service](const std::wstring &, long) {
+        ++service->asked;
+        const QueryAnswer answer = service->answer;
+        Sleep(service->hangMs);
+        return answer;
     });
     std::vector<std::string> reports;
     platform::setProblemListener([&reports](std::string_view line) { reports.emplace_back(line); });
-    const ULONGLONG start = GetTickCount64();
+    ULONGLONG start = GetTickCount64();
     for (int n = 1; n <= 10; ++n)
         EXPECT_FALSE(query->isRunning("services.exe")) << n;
     EXPECT_LT(GetTickCount64() - start, 900u);
-    // Asked again after a second; answered, then hung anew: a new report.
-    for (const bool hang : {true, false, true}) {
-        hung = hang;
-        Sleep(1100);
-        EXPECT_EQ(query->isRunning("services.exe"), !hang);
+    Sleep(1100); // past the quiet second, still stuck: no wait, nothing queued
+    start = GetTickCount64();
+    EXPECT_FALSE(query->isRunning("services.exe"));
+    EXPECT_LT(GetTickCount64() - start, 100u);
+    Sleep(600);
+    // Answered; then failing twice; then hung anew: one report each.
+    const std::pair<DWORD, QueryAnswer> steps[] = {{0, QueryAnswer::Found},
+                                                   {0, QueryAnswer::Failed},
+                                                   {0, QueryAnswer::Failed},
+                                                   {1800, QueryAnswer::Found}};
+    for (const auto &[hangMs, answer] : steps) {
+        service->hangMs = hangMs;
+        service->answer = answer;
+        EXPECT_EQ(query->isRunning("services.exe"), answer == QueryAnswer::Found && !hangMs);
     }
+    start = GetTickCount64();
+    query.reset();
+    EXPECT_LT(GetTickCount64() - start, 900u);
     platform::setProblemListener({});
-    EXPECT_EQ(asked, 4);
-    EXPECT_EQ(reports.size(), 2u);
+    EXPECT_EQ(service->asked, 5);
+    EXPECT_EQ(reports.size(), 3u);
 }
