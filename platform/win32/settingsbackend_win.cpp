@@ -4,7 +4,9 @@
 #include "wintext.h"
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
+#include <string>
 #include <utility>
 
 namespace platform {
@@ -64,7 +66,8 @@ std::string reason(LSTATUS status)
 }
 
 // The text of the value `name`: a REG_SZ, or a REG_EXPAND_SZ taken as it stands (unexpanded, as
-// typed). Nullopt with ERROR_SUCCESS in `status` for a value of another type.
+// typed), or the decimal text of a REG_DWORD or REG_QWORD (a number set with a .reg file or by
+// policy). Nullopt with ERROR_SUCCESS in `status` for a value of another type.
 std::optional<std::wstring> queryText(HKEY key, const std::wstring &name, LSTATUS &status)
 {
     // Most values fit at once; a longer one says how long it is and is read again.
@@ -78,6 +81,12 @@ std::optional<std::wstring> queryText(HKEY key, const std::wstring &name, LSTATU
             // One unit more than asked for: an odd size rounds up.
             text.assign(size / sizeof(wchar_t) + 1, L'\0');
             continue;
+        }
+        if (status == ERROR_SUCCESS && (type == REG_DWORD || type == REG_QWORD) &&
+            size == (type == REG_DWORD ? 4u : 8u)) {
+            std::uint64_t number = 0; // little-endian, as Windows stores both
+            std::memcpy(&number, text.data(), size);
+            return std::to_wstring(number);
         }
         if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
             return std::nullopt;

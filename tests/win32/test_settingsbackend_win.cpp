@@ -44,7 +44,8 @@ TEST(RegistryBackend, ReadsBackWhatItWroteAndAsMuchAsOthersWrote)
     EXPECT_EQ(key.stored("MainTop"), std::nullopt);
     EXPECT_EQ(key.backend()->read("Other", "MainLeft"), std::nullopt);
 
-    // Written by another program, or damaged: text of another type is no text.
+    // Written by another program, or damaged: numbers are read as their decimal text, other types
+    // as nothing.
     const std::tuple<const wchar_t *, DWORD, std::string, std::optional<std::string>> others[] = {
         {L"Expand", REG_EXPAND_SZ, bytesOf({L"%TEMP%\\x", 9}), "%TEMP%\\x"},
         {L"NoTerminator", REG_SZ, bytesOf(L"abc"), "abc"},
@@ -52,7 +53,9 @@ TEST(RegistryBackend, ReadsBackWhatItWroteAndAsMuchAsOthersWrote)
         {L"InnerNul", REG_SZ, bytesOf({L"ab\0cd\0\0", 7}), std::string("ab\0cd", 5)},
         {L"LoneSurrogate", REG_SZ, bytesOf({L"\xdc00x", 3}), "\xed\xb0\x80x"},
         {L"LongUnterminated", REG_SZ, bytesOf(longText), toUtf8(longText)},
-        {L"Number", REG_DWORD, std::string("\1\0\0\0", 4), std::nullopt},
+        {L"Number", REG_DWORD, std::string("\xd0\7\0\0", 4), "2000"},
+        {L"Wide", REG_QWORD, std::string("\0\0\0\0\1\0\0\0", 8), "4294967296"},
+        {L"Short", REG_DWORD, std::string("\1", 1), std::nullopt},
         {L"Multi", REG_MULTI_SZ, bytesOf({L"a\0b\0", 5}), std::nullopt},
     };
     for (const auto &[name, type, bytes, text] : others) {
