@@ -148,13 +148,16 @@ void DesignWindow::place(PixelPoint outerCorner, PixelSize clientSize)
     int width = clientSize.width + frame.width;
     int height = clientSize.height + frame.height;
     constexpr UINT kMoveOnly = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
-    const int dpiBefore = dpi();
+    // A move onto a monitor of another DPI sends WM_DPICHANGED, whose suggested size is the one
+    // given here scaled once more: the size is that monitor's already, so it is kept.
+    m_placing = true;
     SetWindowPos(m_hwnd, nullptr, outerCorner.x, outerCorner.y, width, height, kMoveOnly);
-    // A frame drawn by someone else (a window manager under Wine) may differ from what the
-    // system computed: size the client area by what it really got. Unless the move took the
-    // window to a monitor of another DPI, which has scaled it already (WM_DPICHANGED).
+    m_placing = false;
+    // The frame may differ from what was computed: drawn by someone else (a window manager under
+    // Wine), or at the DPI of the monitor the window now stands on. Size the client area by what
+    // it really got.
     const PixelSize got = this->clientSize();
-    if (got != clientSize && dpi() == dpiBefore) {
+    if (got != clientSize) {
         width += clientSize.width - got.width;
         height += clientSize.height - got.height;
         SetWindowPos(m_hwnd, nullptr, outerCorner.x, outerCorner.y, width, height, kMoveOnly);
@@ -272,9 +275,10 @@ LRESULT DesignWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DPICHANGED: {
         layoutAt(LOWORD(wParam));
         const auto *suggested = reinterpret_cast<const RECT *>(lParam);
-        SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (!m_placing)
+            SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
     default:

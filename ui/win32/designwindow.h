@@ -97,6 +97,7 @@ private:
     HWND m_hwnd = nullptr;
     std::vector<Control> m_controls;
     int m_fontDpi = 0;
+    bool m_placing = false; // inside place(), whose size is the target monitor's already
     struct Font
     {
         int pixelHeight;
