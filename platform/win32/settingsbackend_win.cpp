@@ -67,7 +67,7 @@ std::string reason(LSTATUS status)
 
 // The text of the value `name`: a REG_SZ, or a REG_EXPAND_SZ taken as it stands (unexpanded, as
 // typed), or the decimal text of a REG_DWORD or REG_QWORD (a number set with a .reg file or by
-// policy). Nullopt with ERROR_SUCCESS in `status` for a value of another type.
+// policy). Nullopt with ERROR_UNSUPPORTED_TYPE in `status` for a value of another type.
 std::optional<std::wstring> queryText(HKEY key, const std::wstring &name, LSTATUS &status)
 {
     // Most values fit at once; a longer one says how long it is and is read again.
@@ -88,7 +88,9 @@ std::optional<std::wstring> queryText(HKEY key, const std::wstring &name, LSTATU
             std::memcpy(&number, text.data(), size);
             return std::to_wstring(number);
         }
-        if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        if (status == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ)
+            status = ERROR_UNSUPPORTED_TYPE;
+        if (status != ERROR_SUCCESS)
             return std::nullopt;
         // Damaged values keep all they hold: an odd last byte is half a unit and no text, a missing
         // terminator is no loss, and NULs inside stay. Only the terminators at the end go.
@@ -120,7 +122,11 @@ public:
             std::optional<std::wstring> text;
             if (status == ERROR_SUCCESS)
                 text = queryText(opened.get(), name, status);
-            if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+            if (status == ERROR_UNSUPPORTED_TYPE)
+                reportOnce("Cannot read " + std::string(key) + " in " + keyName(path) +
+                           ": it holds neither text nor a number; the program's own value "
+                           "replaces it when the settings are saved");
+            else if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
                 reportOnce("Cannot read the settings from " + keyName(path) + ": " +
                            reason(status));
             if (!text)

@@ -92,7 +92,8 @@ TEST(Program, TakesTheKeyboardKeepsItOverItsSettingsAndSavesWhenClosed)
             return !IsWindowVisible(settings) && GetForegroundWindow() == window &&
                    focusOf(window) == title;
         })) << "closed by "
-            << way;
+            << way
+            << (WaitForSingleObject(program.info.hProcess, 0) == WAIT_OBJECT_0 ? ": it ended" : "");
     }
 
     PostMessageW(window, WM_CLOSE, 0, 0);
