@@ -216,6 +216,16 @@ public:
     BoundedProcessQuery(const BoundedProcessQuery &) = delete;
     BoundedProcessQuery &operator=(const BoundedProcessQuery &) = delete;
 
+    // Hands the worker `wql` without waiting for the answer, which is dropped: binding to the
+    // service, done by the first question, may take longer than a query may wait.
+    void prepare(const std::wstring &wql)
+    {
+        const std::lock_guard lock(m_box->mutex);
+        m_box->question = wql;
+        m_box->changed.notify_all();
+        m_preparing = true;
+    }
+
     bool isRunning(const std::string &name) override
     {
         try {
@@ -245,13 +255,20 @@ private:
     std::optional<QueryAnswer> ask(const std::wstring &wql)
     {
         std::unique_lock lock(m_box->mutex);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kQueryTimeoutMs);
+        // The first question waits, within the same bound, for the preparation to end.
+        if (std::exchange(m_preparing, false) && !m_box->changed.wait_until(lock, deadline, [this] {
+                return !m_box->working && !m_box->question;
+            }))
+            return QueryAnswer::TimedOut;
         if (m_box->working || m_box->question)
             return std::nullopt;
         m_box->answer.reset(); // an answer that came too late is dropped
         m_box->question = wql;
         m_box->changed.notify_all();
-        if (!m_box->changed.wait_for(lock, std::chrono::milliseconds(kQueryTimeoutMs),
-                                     [this] { return m_box->answer.has_value(); }))
+        if (!m_box->changed.wait_until(lock, deadline,
+                                       [this] { return m_box->answer.has_value(); }))
             return QueryAnswer::TimedOut;
         return m_box->answer;
     }
@@ -277,8 +294,9 @@ private:
 
     std::shared_ptr<Mailbox> m_box;
     std::thread m_worker;
-    bool m_timedOut = false; // reported, and no answer since
-    bool m_failed = false;   // reported, and no answer since
+    bool m_timedOut = false;  // reported, and no answer since
+    bool m_failed = false;    // reported, and no answer since
+    bool m_preparing = false; // prepare() asked, and no question since
     ULONGLONG m_quietUntil = 0;
 };
 
@@ -318,11 +336,15 @@ std::unique_ptr<ProcessQuery> createProcessQuery()
 {
     // The session is made on the worker, by its first question, and dies with the step there.
     auto session = std::make_shared<std::optional<WmiSession>>();
-    return createProcessQuery([session](const std::wstring &wql, long timeoutMs) {
-        if (!*session)
-            session->emplace();
-        return (*session)->ask(wql, timeoutMs);
-    });
+    auto query =
+        std::make_unique<BoundedProcessQuery>([session](const std::wstring &wql, long timeoutMs) {
+            if (!*session)
+                session->emplace();
+            return (*session)->ask(wql, timeoutMs);
+        });
+    // Bound at once, so that the first tick, a second after the start, finds it done.
+    query->prepare(*processQueryText("System Idle Process"));
+    return query;
 }
 
 } // namespace platform
