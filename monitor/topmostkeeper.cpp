@@ -24,13 +24,12 @@ void TopmostKeeper::tick()
 {
     const platform::WindowId self = m_mainWindow();
     const platform::WindowId foreground = m_zorder.foregroundWindow();
-    // The program's own windows are left alone: the system keeps the settings window, which the
-    // main window owns, above its owner, and on Windows taking its mark would take the owner's
-    // with it.
-    if (foreground == self || (foreground != 0 && m_zorder.isOwnedBy(foreground, self)))
+    if (foreground == self)
         return;
-    // Demote the foreground window first, so that the main window ends above it.
-    if (foreground != 0)
+    // Demote the foreground window first, so that the main window ends above it; but not the
+    // program's own settings window, which the system keeps above the main window that owns it:
+    // on Windows taking its mark would take the owner's with it.
+    if (foreground != 0 && !m_zorder.isOwnedBy(foreground, self))
         m_zorder.clearTopmost(foreground);
     m_zorder.setTopmost(self);
 }

@@ -8,9 +8,9 @@ TEST(TopmostKeeper, DemotesTheForegroundWindowThenRaisesTheMainWindow)
 {
     const std::pair<platform::WindowId, Log> cases[] = {
         {99, {"zorder clear 99", "zorder set 7"}},
-        {0, {"zorder set 7"}}, // no window in the foreground: the main window still goes up
-        {7, {}},               // the main window has the foreground: nothing is called
-        {42, {}},              // nor a window it owns (the settings window)
+        {0, {"zorder set 7"}},  // no window in the foreground: the main window still goes up
+        {7, {}},                // the main window has the foreground: nothing is called
+        {42, {"zorder set 7"}}, // a window it owns (the settings window) keeps its mark
     };
     for (const auto &[foreground, calls] : cases) {
         Core core;
