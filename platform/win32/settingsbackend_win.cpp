@@ -84,7 +84,14 @@ std::optional<std::wstring> queryText(HKEY key, const std::wstring &name, LSTATU
         }
         if (status == ERROR_SUCCESS && (type == REG_DWORD || type == REG_QWORD) &&
             size == (type == REG_DWORD ? 4u : 8u)) {
-            std::uint64_t number = 0; // little-endian, as Windows stores both
+            // Little-endian, as Windows stores both; signed, as a .reg file's dword:fffffe0c is
+            // the -500 that a place may be.
+            if (type == REG_DWORD) {
+                std::int32_t number = 0;
+                std::memcpy(&number, text.data(), size);
+                return std::to_wstring(number);
+            }
+            std::int64_t number = 0;
             std::memcpy(&number, text.data(), size);
             return std::to_wstring(number);
         }

@@ -53,7 +53,7 @@ TEST(RegistryBackend, ReadsBackWhatItWroteAndAsMuchAsOthersWrote)
         {L"InnerNul", REG_SZ, bytesOf({L"ab\0cd\0\0", 7}), std::string("ab\0cd", 5)},
         {L"LoneSurrogate", REG_SZ, bytesOf({L"\xdc00x", 3}), "\xed\xb0\x80x"},
         {L"LongUnterminated", REG_SZ, bytesOf(longText), toUtf8(longText)},
-        {L"Number", REG_DWORD, std::string("\xd0\7\0\0", 4), "2000"},
+        {L"Number", REG_DWORD, std::string("\x0c\xfe\xff\xff", 4), "-500"},
         {L"Wide", REG_QWORD, std::string("\0\0\0\0\1\0\0\0", 8), "4294967296"},
         {L"Short", REG_DWORD, std::string("\1", 1), std::nullopt},
         {L"Multi", REG_MULTI_SZ, bytesOf({L"a\0b\0", 5}), std::nullopt},
