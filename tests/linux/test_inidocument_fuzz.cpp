@@ -15,19 +15,10 @@ const char kTextBytes[] = "|[|]|=|;|\"|\\|/|%|%2F|%U00e9|@|@@|@String(|@Invalid(
                           "|@Rect(1 2 3 4)|)|,| |\t|\r|\n|\r\n|\\x41|\\0|\\\n|\\\"|General"
                           "|%General|Settings|PROCESS_TEXTBOX_1|dir/|é|日|😀|\x01|\x7f|\0|0|a|F";
 
-std::vector<std::string> split(const std::string &bytes)
-{
-    std::vector<std::string> out;
-    for (std::size_t at = 0, end = 0; at < bytes.size(); at = end) {
-        end = std::min(bytes.find('|', at + 1), bytes.size());
-        out.push_back(bytes.substr(at + 1, end - at - 1));
-    }
-    return out;
-}
-
-const std::vector<std::string> kTextPieces = split({kTextBytes, sizeof kTextBytes - 1});
-// And these, which are not text, only in files.
-const std::vector<std::string> kFilePieces = {"\xef\xbb\xbf", "\xff", "\xed\xa0\x80", "\xc3"};
+const QByteArrayList kTextPieces = QByteArray(kTextBytes, sizeof kTextBytes - 1).split('|').mid(1);
+// And after them these, which are not text, only in files.
+const QByteArrayList kPieces =
+    kTextPieces + QByteArrayList{"\xef\xbb\xbf", "\xff", "\xed\xa0\x80", "\xc3"};
 const std::vector<std::string> kSeeds = {
     "[Settings]\nPROCESS_TEXTBOX_1=old1\ndir/=\"unterminated\n",
     "[General]\nMainLeft=1\n[Settings]\nPROCESS_TEXTBOX_1=notepad.exe\nENABLE_PW_1=1\n",
@@ -37,11 +28,9 @@ const std::vector<std::string> kSeeds = {
 std::string pieces(std::mt19937 &random, bool fileOnly, int most)
 {
     std::string out;
-    const std::size_t kinds = kTextPieces.size() + (fileOnly ? kFilePieces.size() : 0);
-    for (int n = std::uniform_int_distribution(0, most)(random); n > 0; --n) {
-        const std::size_t at = random() % kinds;
-        out += at < kTextPieces.size() ? kTextPieces[at] : kFilePieces[at - kTextPieces.size()];
-    }
+    const auto kinds = static_cast<std::size_t>((fileOnly ? kPieces : kTextPieces).size());
+    for (int n = std::uniform_int_distribution(0, most)(random); n > 0; --n)
+        out += kPieces[random() % kinds].toStdString();
     return out;
 }
 

@@ -82,15 +82,16 @@ struct Program
     QString window;
 };
 
-static QString stored(const TestStore &store, const QString &key)
+// The texts stored under `keys` in Settings; by default the main window's place.
+static QStringList stored(const TestStore &store,
+                          const QStringList &keys = {"MainLeft", "MainTop", "MainWidth",
+                                                     "MainHeight"})
 {
-    return QSettings(store.iniPath(), QSettings::IniFormat).value("Settings/" + key).toString();
-}
-
-static QStringList storedGeometry(const TestStore &store)
-{
-    return {stored(store, "MainLeft"), stored(store, "MainTop"), stored(store, "MainWidth"),
-            stored(store, "MainHeight")};
+    const QSettings settings(store.iniPath(), QSettings::IniFormat);
+    QStringList texts;
+    for (const QString &key : keys)
+        texts << settings.value("Settings/" + key).toString();
+    return texts;
 }
 
 class TestProgramX11 : public QObject
@@ -98,7 +99,7 @@ class TestProgramX11 : public QObject
     Q_OBJECT
 
 private slots:
-    void firstRunShowsFiveRedBoxesInTheDefaultPlace()
+    void firstRunShowsFiveRedBoxesInTheDefaultPlaceAndEveryPlaceComesBackWithoutDrift()
     {
         TestStore store;
         // In a Wayland session with an X11 display, X11 it is: only there does a window know
@@ -129,7 +130,7 @@ private slots:
         QCOMPARE(program.close(), 0);
         // Placed by a real window manager but untouched: the defaults go back unrounded.
         const QStringList defaults({"1000", "1000", "1695", "4230"});
-        QCOMPARE(storedGeometry(store), defaults);
+        QCOMPARE(stored(store), defaults);
 
         // At a scale factor that is not whole, the frame's corner came back a logical pixel off
         // and the window manager rounded the size to Qt's size increment: each start moved the
@@ -138,51 +139,16 @@ private slots:
         Program scaled(env);
         QVERIFY(scaled.waitForWindow());
         QCOMPARE(scaled.close(), 0);
-        QCOMPARE(storedGeometry(store), defaults);
-    }
+        QCOMPARE(stored(store), defaults);
 
-    void typedNamesSurviveEveryEnd_data()
-    {
-        QTest::addColumn<QList<int>>("ends"); // SIGKILL: after typing pauses
-        QTest::newRow("SIGTERM") << QList<int>{SIGTERM};
-        // As systemd ends a service with SendSIGHUP=yes: the second must not cut the save short.
-        QTest::newRow("SIGTERM, SIGHUP") << QList<int>{SIGTERM, SIGHUP};
-        QTest::newRow("killed") << QList<int>{SIGKILL};
-    }
-
-    void typedNamesSurviveEveryEnd()
-    {
-        QFETCH(QList<int>, ends);
-        TestStore store;
-        // Slot 1 disabled: the focus starts in box 2, the first visible one.
-        store.writeIni("[Settings]\nENABLE_PW_1=0\nPROCESS_TEXTBOX_1=hidden.exe\n");
-        NamedProcess watched(QStringLiteral("zvmain-typed"));
-        Program program;
-        QVERIFY(program.waitForWindow());
-        QTRY_COMPARE_WITH_TIMEOUT(program.boxColor(2), QColor(Qt::red), 3000);
-        runTool("xdotool", {"type", "--delay", "5", "zvmain-typed"}); // no click first
-        QTRY_COMPARE_WITH_TIMEOUT(program.boxColor(2), QColor(Qt::green), 3000);
-
-        const bool killed = ends == QList<int>{SIGKILL};
-        if (killed) // nothing runs at a kill: what typing saved when it paused is what there is
-            QTRY_COMPARE_WITH_TIMEOUT(stored(store, "PROCESS_TEXTBOX_2"), "zvmain-typed", 5000);
-        for (int number : ends)
-            ::kill(static_cast<pid_t>(program.process.processId()), number);
-        QCOMPARE(program.exitCode(), killed ? -1 : 0);
-        QCOMPARE(stored(store, "PROCESS_TEXTBOX_1"), QStringLiteral("hidden.exe"));
-        QCOMPARE(stored(store, "PROCESS_TEXTBOX_2"), QStringLiteral("zvmain-typed"));
-    }
-
-    void movedResizedOrMaximisedWindowComesBackWithoutDrift()
-    {
-        TestStore store;
+        // Moved and resized, then maximised: each comes back as it was left.
         Program first;
         QVERIFY(first.waitForWindow());
         runTool("xdotool", {"windowsize", "--sync", first.window, "140", "300", //
                             "windowmove", "--sync", first.window, "300", "200"});
         QTRY_COMPARE(first.clientRect().size(), QSize(140, 300));
         QCOMPARE(first.close(), 0);
-        const QStringList moved = storedGeometry(store);
+        const QStringList moved = stored(store);
         // The outer size is the client size plus the design's frame allowances (120 x 360
         // twips): 140 * 15 + 120 and 300 * 15 + 360.
         QCOMPARE(moved.mid(2), QStringList({"2220", "4860"}));
@@ -195,7 +161,34 @@ private slots:
         runTool("wmctrl", {"-i", "-r", second.window, "-b", "add,maximized_vert,maximized_horz"});
         QTRY_VERIFY(second.clientRect().width() > 400);
         QCOMPARE(second.close(), 0);
-        QCOMPARE(storedGeometry(store), moved);
+        QCOMPARE(stored(store), moved);
+    }
+
+    // SIGKILL: after typing pauses. SIGTERM then SIGHUP, as systemd ends a service with
+    // SendSIGHUP=yes: the second must not cut the save short.
+    void typedNamesSurviveEveryEnd()
+    {
+        for (const QList<int> &ends : {QList<int>{SIGTERM}, {SIGTERM, SIGHUP}, {SIGKILL}}) {
+            TestStore store;
+            // Slot 1 disabled: the focus starts in box 2, the first visible one.
+            store.writeIni("[Settings]\nENABLE_PW_1=0\nPROCESS_TEXTBOX_1=hidden.exe\n");
+            NamedProcess watched(QStringLiteral("zvmain-typed"));
+            Program program;
+            QVERIFY(program.waitForWindow());
+            QTRY_COMPARE_WITH_TIMEOUT(program.boxColor(2), QColor(Qt::red), 3000);
+            runTool("xdotool", {"type", "--delay", "5", "zvmain-typed"}); // no click first
+            QTRY_COMPARE_WITH_TIMEOUT(program.boxColor(2), QColor(Qt::green), 3000);
+
+            const bool killed = ends == QList<int>{SIGKILL};
+            if (killed) // nothing runs at a kill: what typing saved when it paused is what there is
+                QTRY_COMPARE_WITH_TIMEOUT(stored(store, {"PROCESS_TEXTBOX_2"}),
+                                          QStringList{"zvmain-typed"}, 5000);
+            for (int number : ends)
+                ::kill(static_cast<pid_t>(program.process.processId()), number);
+            QCOMPARE(program.exitCode(), killed ? -1 : 0);
+            QCOMPARE(stored(store, {"PROCESS_TEXTBOX_1", "PROCESS_TEXTBOX_2"}),
+                     QStringList({"hidden.exe", "zvmain-typed"}));
+        }
     }
 
     // With no display at all, and with Wayland but not its plugin.

@@ -17,11 +17,12 @@ public:
     };
 
     explicit NamedProcess(const QString &imageName, Form form = Form::Binary);
-    ~NamedProcess() { stop(); }
-
-    bool isStarted() const { return m_process.state() == QProcess::Running; }
     // Ends the process and waits until it has been reaped.
-    void stop();
+    ~NamedProcess()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
 
 private:
     QTemporaryDir m_dir;

@@ -1,11 +1,25 @@
 #pragma once
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QString>
 #include <QTemporaryDir>
+
+// A file's bytes, empty when it cannot be read.
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes a file as a user or another program would, replacing what is there; makes its folder.
+inline void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QDir().mkpath(QFileInfo(file).path());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}
 
 // Points the settings store at a fresh, empty per-user configuration directory for the life of
 // the object, so that no test touches the user's real settings.
@@ -19,19 +33,8 @@ public:
     ~TestStore() { qputenv("XDG_CONFIG_HOME", m_previous); }
 
     QString iniPath() const { return m_dir.filePath(QStringLiteral("ZEL-VANTO/ZEL-VANTO.ini")); }
-    // Writes the INI file as a user or another program would, replacing what is there.
-    void writeIni(const QByteArray &content) const
-    {
-        QFile file(iniPath());
-        QDir().mkpath(QFileInfo(file).path());
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.write(content);
-    }
-    QByteArray readIni() const
-    {
-        QFile file(iniPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    void writeIni(const QByteArray &content) const { writeBytes(iniPath(), content); }
+    QByteArray readIni() const { return fileBytes(iniPath()); }
 
 private:
     QTemporaryDir m_dir;
