@@ -106,9 +106,8 @@ struct FakeNameBox final : NameBox, Named
     void setText(const std::string &text) override { set(content, text, "text '" + text + "'"); }
     void setBackground(Rgb c) override
     {
-        set(background, std::optional(c),
-            "colour " + std::to_string(c.red) + "," + std::to_string(c.green) + "," +
-                std::to_string(c.blue));
+        note("colour " + std::to_string(c.red) + "," + std::to_string(c.green) + "," +
+             std::to_string(c.blue));
     }
     void setTextColour(Rgb colour) override { textColour = colour; }
     void setVisible(bool shown) override { set(visible, shown, shown ? "show" : "hide"); }
@@ -118,7 +117,6 @@ struct FakeNameBox final : NameBox, Named
     void announce(const std::string &text) override { note("announce '" + text + "'"); }
 
     std::string content;
-    std::optional<Rgb> background; // nullopt: the box's own
     std::optional<Rgb> textColour;
     bool visible = false;
     std::string description;

@@ -10,31 +10,20 @@
 // The core as the program wires it, over fakes: a store, a probe, z-order and the main window.
 struct Core
 {
+    // `stored` seeds the store, as a file left by an earlier run would.
+    using Stored = std::map<std::string, std::string, std::less<>>;
+    explicit Core(std::initializer_list<Stored::value_type> seed = {}) : Core(Stored(seed)) {}
+    explicit Core(Stored stored) : backend(new FakeBackend(log, std::move(stored))) {}
+
     Log log;
-    FakeBackend *backend = nullptr;
-    FakeQuery *query = nullptr;
-    SettingsStore store;
-    ProcessProbe probe;
+    FakeBackend *backend;             // owned by the store
+    FakeQuery *query = new FakeQuery; // owned by the probe
+    SettingsStore store{std::unique_ptr<FakeBackend>(backend)};
+    ProcessProbe probe{std::unique_ptr<FakeQuery>(query)};
     FakeZOrder zorder{log};
     FakeMainView view{log};
     WatcherSlots::Clock::time_point now{};
     ZEL_VANTO_MAIN main{view, store, probe, zorder, [this] { return now; }};
-
-    // `stored` seeds the store, as a file left by an earlier run would.
-    using Stored = std::map<std::string, std::string, std::less<>>;
-    explicit Core(std::initializer_list<Stored::value_type> seed = {}) : Core(Stored(seed)) {}
-    explicit Core(Stored stored)
-        : store(kept(backend, std::make_unique<FakeBackend>(log, std::move(stored)))),
-          probe(kept(query, std::make_unique<FakeQuery>()))
-    {
-        log.clear();
-    }
-    template <typename Fake>
-    static std::unique_ptr<Fake> kept(Fake *&at, std::unique_ptr<Fake> fake)
-    {
-        at = fake.get();
-        return fake;
-    }
 
     // What `act` leaves in the log.
     template <typename Act> Log during(Act act)

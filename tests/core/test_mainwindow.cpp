@@ -6,6 +6,10 @@ using testing::ElementsAre;
 
 TEST(MainWindow, LoadPlacesTheWindowWithinReachAndRunsWhatTheStoreSays)
 {
+    const char *placed = "place 67,67 105x258", *keeper = "AlwaysOnTopTimer_TICKBOX";
+    Core::Stored allOff;
+    for (int n = 1; n <= 5; ++n)
+        allOff[keys::enablePw(n).name] = "0";
     struct Row
     {
         Core::Stored stored = {};
@@ -16,12 +20,10 @@ TEST(MainWindow, LoadPlacesTheWindowWithinReachAndRunsWhatTheStoreSays)
     const Row rows[] = {
         {},
         // Any non-zero number runs a slot (the store's table has the rest).
-        {.stored = {{"ENABLE_PW_1", "0"},
-                    {"ENABLE_PW_7", "0.5"},
-                    {"ENABLE_PW_10", "1"},
-                    {"AlwaysOnTopTimer_TICKBOX", "1"}},
-         .enabled = "0111101001",
-         .keeper = true},
+        {{{"ENABLE_PW_1", "0"}, {"ENABLE_PW_7", "0.5"}, {"ENABLE_PW_10", "1"}, {keeper, "1"}},
+         placed,
+         "0111101001",
+         true},
         // Wholly off every screen: to the primary screen's corner, size kept.
         {{{"MainLeft", "-300000"}, {"MainTop", "-300000"}, {"MainWidth", "2000"}},
          "place 0,0 125x258"},
@@ -38,12 +40,7 @@ TEST(MainWindow, LoadPlacesTheWindowWithinReachAndRunsWhatTheStoreSays)
         {{{"MainWidth", "300"}, {"MainHeight", "9000"}}, "place 67,67 105x576"},
         {{{"MainHeight", "600"}, {"MainWidth", "2370"}}, "place 67,67 150x258"},
         {{{"MainWidth", "465"}, {"MainHeight", "700"}}, "place 67,67 23x23"}, // small but usable
-        {.stored = {{"ENABLE_PW_1", "0"},
-                    {"ENABLE_PW_2", "0"},
-                    {"ENABLE_PW_3", "0"},
-                    {"ENABLE_PW_4", "0"},
-                    {"ENABLE_PW_5", "0"}},
-         .enabled = "0000000000"},
+        {allOff, placed, "0000000000"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.stored));
