@@ -33,14 +33,13 @@ struct Named
     }
 };
 
-// An in-memory store: reads and writes are logged as "read KEY" and "write K1=V1 K2=V2".
+// An in-memory store: writes are logged as "write K1=V1 K2=V2".
 struct FakeBackend final : platform::SettingsBackend
 {
     using Values = std::map<std::string, std::string, std::less<>>;
     FakeBackend(Log &shared, Values seed) : log(shared), values(std::move(seed)) {}
     std::optional<std::string> read(std::string_view, std::string_view key) override
     {
-        log.push_back("read " + std::string(key));
         const auto found = values.find(key);
         return found == values.end() ? std::nullopt : std::optional(found->second);
     }
