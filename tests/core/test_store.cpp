@@ -5,37 +5,27 @@
 
 TEST(Store, EachKeyReadsByItsOwnConversionAndFallsBackToItsDefault)
 {
-    struct Reading
-    {
-        const char *stored;
-        float geometry;   // as MainWidth (default 1695)
-        std::int16_t box; // as the settings window reads ENABLE_PW_2 (default 1)
-        bool slotOn;      // as the main window reads ENABLE_PW_8 (default off)
-        bool keeperOn;    // as the main window reads AlwaysOnTopTimer_TICKBOX (default off)
-    };
-    const Reading readings[] = {
-        {"1", 1, 1, true, true},
-        {"-150", -150, -150, true, false},
-        {"2.5", 2.5f, 2, true, false}, // fractions round half to even
-        {"+3.5", 3.5f, 4, true, false},
-        {" 1.0 ", 1, 1, true, true},
-        {"True", 1695, 1, true, false},
-        {"abc", 1695, 1, false, false},
-        {"", 1695, 1, false, false},
-        {"1e99", 1695, 1, true, false}, // too big for single precision and 16 bits
-        {"nan", 1695, 1, false, false},
-        {"inf", 1695, 1, false, false},
-    };
-    for (const Reading &r : readings) {
-        Core core({{"MainWidth", r.stored},
-                   {"ENABLE_PW_2", r.stored},
-                   {"ENABLE_PW_8", r.stored},
-                   {"AlwaysOnTopTimer_TICKBOX", r.stored}});
-        SCOPED_TRACE(r.stored);
-        EXPECT_EQ(core.store.read(keys::mainWidth), r.geometry);
-        EXPECT_EQ(core.store.boxValue(keys::enablePw(2)), r.box);
-        EXPECT_EQ(core.store.onAtStart(keys::enablePw(8)), r.slotOn);
-        EXPECT_EQ(core.store.onAtStart(keys::alwaysOnTop), r.keeperOn);
+    // Stored, then read as MainWidth (default 1695), as the settings window reads ENABLE_PW_2
+    // (default 1), as the main window reads ENABLE_PW_8 (default off) and AlwaysOnTopTimer_TICKBOX
+    // (default off). Fractions round half to even; 1e99 is too big for single precision and 16
+    // bits.
+    const std::tuple<const char *, float, std::int16_t, bool, bool> readings[] = {
+        {"1", 1, 1, true, true},        {"-150", -150, -150, true, false},
+        {"2.5", 2.5f, 2, true, false},  {"+3.5", 3.5f, 4, true, false},
+        {" 1.0 ", 1, 1, true, true},    {"True", 1695, 1, true, false},
+        {"abc", 1695, 1, false, false}, {"", 1695, 1, false, false},
+        {"1e99", 1695, 1, true, false}, {"nan", 1695, 1, false, false},
+        {"inf", 1695, 1, false, false}};
+    for (const auto &[stored, geometry, box, slotOn, keeperOn] : readings) {
+        Core core({{"MainWidth", stored},
+                   {"ENABLE_PW_2", stored},
+                   {"ENABLE_PW_8", stored},
+                   {"AlwaysOnTopTimer_TICKBOX", stored}});
+        SCOPED_TRACE(stored);
+        EXPECT_EQ(core.store.read(keys::mainWidth), geometry);
+        EXPECT_EQ(core.store.boxValue(keys::enablePw(2)), box);
+        EXPECT_EQ(core.store.onAtStart(keys::enablePw(8)), slotOn);
+        EXPECT_EQ(core.store.onAtStart(keys::alwaysOnTop), keeperOn);
     }
 }
 
