@@ -100,43 +100,39 @@ TEST(MainWindow, TicksPaintExactColoursWithReadableTextAndSayTheStateInWords)
 
 TEST(MainWindow, UnloadWritesGeometryThenEveryNameOnceInOneWrite)
 {
-    struct Row
-    {
-        Core::Stored stored = {};
-        PixelRect moved = {}; // outer corner and client size; none: left where it was placed
-        bool known = true;    // whether the window system can say where the window is
-        std::string geometry = {};
-    };
-    const Row rows[] = {
+    // Stored, then the outer corner and client size the window is moved to (none: left where it
+    // was placed), whether the window system can say where the window is, and what is written.
+    const std::tuple<Core::Stored, PixelRect, bool, std::string> rows[] = {
         // Not whole pixels: converted once to show the window, never rounded into the store.
-        {.stored = {{"MainLeft", "1001"},
-                    {"MainTop", "-7"},
-                    {"MainWidth", "1700"},
-                    {"MainHeight", "4231"}},
-         .geometry = "MainLeft=1001 MainTop=-7 MainWidth=1700 MainHeight=4231 "},
+        {{{"MainLeft", "1001"}, {"MainTop", "-7"}, {"MainWidth", "1700"}, {"MainHeight", "4231"}},
+         {},
+         true,
+         "MainLeft=1001 MainTop=-7 MainWidth=1700 MainHeight=4231 "},
         // Moved and resized: the outer corner, and the client area plus the design's allowances.
-        {.moved = {300, 200, 140, 300},
-         .geometry = "MainLeft=4500 MainTop=3000 MainWidth=2220 MainHeight=4860 "},
-        {.known = false}, // nothing made up is stored
+        {{},
+         {300, 200, 140, 300},
+         true,
+         "MainLeft=4500 MainTop=3000 MainWidth=2220 MainHeight=4860 "},
+        {{}, {}, false, ""}, // nothing made up is stored
     };
     std::string names =
         "PROCESS_TEXTBOX_1=a,b;c=d \"e\" \\f PROCESS_TEXTBOX_2=kept while hidden.exe";
     for (int n = 3; n <= 10; ++n)
         names += " PROCESS_TEXTBOX_" + std::to_string(n) + "=";
-    for (Row row : rows) {
-        row.stored.insert({{"ENABLE_PW_2", "0"}, {"PROCESS_TEXTBOX_2", "kept while hidden.exe"}});
-        Core core(row.stored);
-        core.view.known = row.known;
+    for (auto [stored, moved, known, geometry] : rows) {
+        stored.insert({{"ENABLE_PW_2", "0"}, {"PROCESS_TEXTBOX_2", "kept while hidden.exe"}});
+        Core core(stored);
+        core.view.known = known;
         core.main.Form_Load();
         core.view.boxes[0].content = "a,b;c=d \"e\" \\f";
-        if (row.moved.width != 0)
-            core.view.place({row.moved.x, row.moved.y}, {row.moved.width, row.moved.height});
+        if (moved.width != 0)
+            core.view.place({moved.x, moved.y}, {moved.width, moved.height});
         // A second unload (closed, then a session's end) writes nothing more.
         EXPECT_THAT(core.during([&] {
             core.main.Form_Unload();
             core.main.Form_Unload();
         }),
-                    ElementsAre("write " + row.geometry + names, "NameSaveTimer stop"));
+                    ElementsAre("write " + geometry + names, "NameSaveTimer stop"));
     }
 }
 
