@@ -76,16 +76,14 @@ struct FakeQuery final : platform::ProcessQuery
 // Logs "zorder clear N" and "zorder set N".
 struct FakeZOrder final : platform::ZOrder, Named
 {
+    using WindowId = platform::WindowId;
     explicit FakeZOrder(Log &shared) : Named(shared, "zorder") {}
-    platform::WindowId foregroundWindow() override { return foreground; }
+    WindowId foregroundWindow() override { return foreground; }
     // Window 42 is one that the main window (7) owns.
-    bool isOwnedBy(platform::WindowId w, platform::WindowId owner) override
-    {
-        return w == 42 && owner == 7;
-    }
-    void clearTopmost(platform::WindowId w) override { note("clear " + std::to_string(w)); }
-    void setTopmost(platform::WindowId w) override { note("set " + std::to_string(w)); }
-    platform::WindowId foreground = 0;
+    bool isOwnedBy(WindowId w, WindowId owner) override { return w == 42 && owner == 7; }
+    void clearTopmost(WindowId w) override { note("clear " + std::to_string(w)); }
+    void setTopmost(WindowId w) override { note("set " + std::to_string(w)); }
+    WindowId foreground = 0;
 };
 
 struct FakeTimer final : Timer, Named
@@ -148,10 +146,7 @@ template <typename View> struct FakeWindow : View
     PixelPoint outerCorner() const override { return corner; }
     PixelSize clientSize() const override { return size; }
     bool knowsPlace() const override { return known; }
-    void focus(std::string_view control) override
-    {
-        log.push_back("focus " + (hasFocus = control));
-    }
+    void focus(std::string_view name) override { log.push_back("focus " + (hasFocus = name)); }
     std::string focused() const override { return hasFocus; }
 
     Log &log;
