@@ -15,12 +15,10 @@ Log openSettings(
     return core.during([&core] { core.main.ZEL_TITLE_Click(); });
 }
 
-Log writes(const Log &log)
+Log writes(Log log)
 {
-    Log lines;
-    std::copy_if(log.begin(), log.end(), std::back_inserter(lines),
-                 [](const std::string &line) { return line.starts_with("write"); });
-    return lines;
+    std::erase_if(log, [](const std::string &line) { return !line.starts_with("write"); });
+    return log;
 }
 
 } // namespace
