@@ -101,28 +101,24 @@ TEST(MainWindow, TicksPaintExactColoursWithReadableTextAndSayTheStateInWords)
 TEST(MainWindow, UnloadWritesGeometryThenEveryNameOnceInOneWrite)
 {
     // Stored, then the outer corner and client size the window is moved to (none: left where it
-    // was placed), whether the window system can say where the window is, and what is written.
-    const std::tuple<Core::Stored, PixelRect, bool, std::string> rows[] = {
+    // was placed), and the geometry written (none: the window system cannot say where it is).
+    const std::tuple<Core::Stored, PixelRect, std::string> rows[] = {
         // Not whole pixels: converted once to show the window, never rounded into the store.
         {{{"MainLeft", "1001"}, {"MainTop", "-7"}, {"MainWidth", "1700"}, {"MainHeight", "4231"}},
          {},
-         true,
          "MainLeft=1001 MainTop=-7 MainWidth=1700 MainHeight=4231 "},
         // Moved and resized: the outer corner, and the client area plus the design's allowances.
-        {{},
-         {300, 200, 140, 300},
-         true,
-         "MainLeft=4500 MainTop=3000 MainWidth=2220 MainHeight=4860 "},
-        {{}, {}, false, ""}, // nothing made up is stored
+        {{}, {300, 200, 140, 300}, "MainLeft=4500 MainTop=3000 MainWidth=2220 MainHeight=4860 "},
+        {{}, {}, ""}, // nothing made up is stored
     };
     std::string names =
         "PROCESS_TEXTBOX_1=a,b;c=d \"e\" \\f PROCESS_TEXTBOX_2=kept while hidden.exe";
     for (int n = 3; n <= 10; ++n)
         names += " PROCESS_TEXTBOX_" + std::to_string(n) + "=";
-    for (auto [stored, moved, known, geometry] : rows) {
+    for (auto [stored, moved, geometry] : rows) {
         stored.insert({{"ENABLE_PW_2", "0"}, {"PROCESS_TEXTBOX_2", "kept while hidden.exe"}});
         Core core(stored);
-        core.view.known = known;
+        core.view.known = !geometry.empty();
         core.main.Form_Load();
         core.view.boxes[0].content = "a,b;c=d \"e\" \\f";
         if (moved.width != 0)
