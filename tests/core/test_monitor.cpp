@@ -26,17 +26,20 @@ TEST(WatcherSlot, DisabledSlotKeepsItsColourUntilItsNextTickAfterEnabling)
     Core core({{"PROCESS_TEXTBOX_1", "watched.exe"}});
     core.query->running = {"watched.exe"};
     core.main.Form_Load();
-    core.main.PROCESS_WATCHER_TIMER_Timer(1);
+    const auto tick = [&core] { core.main.PROCESS_WATCHER_TIMER_Timer(1); };
+    tick();
     WatcherSlots &slots = core.main.watcherSlots();
+    slots.disable(1);
+    slots.enable(1);
+    EXPECT_THAT(core.during(tick), testing::IsEmpty()); // still running: nothing to paint or say
     EXPECT_THAT(core.during([&] {
         slots.disable(1);
         core.query->running.clear(); // ended while the slot was off
         slots.enable(1);
-        core.main.PROCESS_WATCHER_TIMER_Timer(1);
     }),
                 ElementsAre("PROCESS_WATCHER_TIMER_1 stop", "PROCESS_TEXTBOX_1 hide",
-                            "PROCESS_WATCHER_TIMER_1 start", "PROCESS_TEXTBOX_1 show",
-                            "PROCESS_TEXTBOX_1 colour 255,0,0"));
+                            "PROCESS_WATCHER_TIMER_1 start", "PROCESS_TEXTBOX_1 show"));
+    EXPECT_THAT(core.during(tick), ElementsAre("PROCESS_TEXTBOX_1 colour 255,0,0"));
 }
 
 TEST(WatcherSlot, SlotSwitchedOnWhileOthersRunJoinsTheirPhase)
