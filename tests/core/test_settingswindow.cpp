@@ -25,23 +25,23 @@ Log writes(Log log)
 
 TEST(SettingsWindow, LoadPlacesThenSetsAlwaysOnTopThenTheSlotsAndClicksOnlyWhatDiffers)
 {
-    // Store differs from the design state for "Always On Top", slot 2 and slot 7 only: only 1
-    // checks a box, and what is no number reads as the default. The main window runs slot 6
+    // Store differs from the design state for "Always On Top" and the first and last slots only:
+    // only 1 checks a box, and what is no number reads as the default. The main window runs slot 6
     // for "2"; the settings window shows it unchecked, as designed, and leaves it.
     Core core({{"AlwaysOnTopTimer_TICKBOX", "1"},
-               {"ENABLE_PW_1", "1"},
-               {"ENABLE_PW_2", "-1"},
+               {"ENABLE_PW_1", "-1"},
+               {"ENABLE_PW_2", "1"},
                {"ENABLE_PW_3", "abc"},
                {"ENABLE_PW_6", "2"},
-               {"ENABLE_PW_7", "1"}});
+               {"ENABLE_PW_10", "1"}});
     core.main.Form_Load();
     // The main window already runs what the store says; the clicks re-apply it and write back.
     EXPECT_THAT(openSettings(core),
                 ElementsAre("place 67,67 482x301", "AlwaysOnTopTimer_TICKBOX value 1",
                             "AlwaysOnTopTimer start", "write AlwaysOnTopTimer_TICKBOX=1",
-                            "ENABLE_PW_2 value 0", "PROCESS_WATCHER_TIMER_2 stop",
-                            "PROCESS_TEXTBOX_2 hide", "write ENABLE_PW_2=0", "ENABLE_PW_7 value 1",
-                            "PROCESS_TEXTBOX_7 show", "write ENABLE_PW_7=1", "focus ENABLE_PW_1",
+                            "ENABLE_PW_1 value 0", "PROCESS_WATCHER_TIMER_1 stop",
+                            "PROCESS_TEXTBOX_1 hide", "write ENABLE_PW_1=0", "ENABLE_PW_10 value 1",
+                            "PROCESS_TEXTBOX_10 show", "write ENABLE_PW_10=1", "focus ENABLE_PW_1",
                             "settings shown",
                             "write SettingsScreenLeft=1000 SettingsScreenTop=1000 "
                             "AlwaysOnTopTimer_TICKBOX=1",
