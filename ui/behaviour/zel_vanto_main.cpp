@@ -53,10 +53,14 @@ void ZEL_VANTO_MAIN::Form_Load()
     else
         m_keeper.disableKeeper();
 
-    // The keyboard starts in the first visible box; with none, on the title strip, where Space
-    // opens the settings window to switch one on.
+    focusFirstControl();
+}
+
+// With no box shown, the title strip, where Space opens the settings window to switch one on.
+void ZEL_VANTO_MAIN::focusFirstControl()
+{
     for (int n = 1; n <= keys::kSlotCount; ++n) {
-        if (enabled[keys::slotIndex(n)]) {
+        if (m_slots.slot(n).isEnabled()) {
             m_view.focus(layout::mainWindow::box(n).name);
             return;
         }
@@ -132,8 +136,12 @@ void ZEL_VANTO_MAIN::ZEL_TITLE_Click()
     ZEL_VANTO_SETTINGS settings(*view, m_store, m_slots, m_keeper);
     settings.Form_Load();
     view->runModal(settings);
-    // Back where the user was: some window managers give the focus to no window at all.
-    if (!hadFocus.empty())
+    // Back where the user was (some window managers give the focus to no window at all), unless
+    // that was a box the settings window has just hidden.
+    const layout::Control *had = layout::mainWindow::window().find(hadFocus);
+    if (had && had->role == layout::Role::NameBox && !m_slots.slot(had->slot).isEnabled())
+        focusFirstControl();
+    else if (!hadFocus.empty())
         m_view.focus(hadFocus);
 }
 

@@ -42,6 +42,8 @@ public:
     TopmostKeeper &keeper() { return m_keeper; }
 
 private:
+    // The first visible box; with none, the title strip.
+    void focusFirstControl();
     void saveTypedNames();
 
     MainView &m_view;
