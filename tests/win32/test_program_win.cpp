@@ -17,13 +17,7 @@ TEST(Program, TakesTheKeyboardKeepsItOverItsSettingsAndSavesWhenClosed)
         GTEST_SKIP() << "runs the whole program only in a Wine prefix of its own";
     const TestKey key{L"Software\\VB and VBA Program Settings\\ZEL-VANTO", g_privateUser->user};
     key.seed({{"PROCESS_TEXTBOX_1", "services.exe"}, // the service manager: always runs
-              {"PROCESS_TEXTBOX_2", "zv-not-running.exe"},
-              {"MainLeft", "1500"}});
-    const auto ownerOf = [](HWND window) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        return owner;
-    };
+              {"PROCESS_TEXTBOX_2", "zv-not-running.exe"}});
     const auto focusOf = [](HWND window) { // in the window's thread
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
@@ -31,9 +25,7 @@ TEST(Program, TakesTheKeyboardKeepsItOverItsSettingsAndSavesWhenClosed)
         return info.hwndFocus;
     };
     const Child notepad(L"notepad.exe");
-    ASSERT_TRUE(pumpUntil([&] {
-        return ownerOf(GetForegroundWindow()) == notepad.info.dwProcessId;
-    })) << "the other program never got the foreground";
+    ASSERT_TRUE(foregroundOf(notepad)) << "the other program never got the foreground";
 
     // A Unix path under Wine, whose drive Z: is /.
     std::wstring path = platform::toUtf16(ZV_PROGRAM_PATH);
@@ -44,7 +36,7 @@ TEST(Program, TakesTheKeyboardKeepsItOverItsSettingsAndSavesWhenClosed)
     ASSERT_TRUE(pumpUntil([&] {
         // Never a window of a copy of the program that the test did not start.
         window = FindWindowW(Win32MainWindow::kClassName, nullptr);
-        return ownerOf(window) == program.info.dwProcessId && IsWindowVisible(window);
+        return processOf(window) == program.info.dwProcessId && IsWindowVisible(window);
     }));
     const auto onScreen = [&](int n) {
         POINT point = boxPoint(window, n); // where Program::boxColour reads
@@ -52,7 +44,6 @@ TEST(Program, TakesTheKeyboardKeepsItOverItsSettingsAndSavesWhenClosed)
         return pixel(nullptr, point);
     };
     EXPECT_TRUE(pumpUntil([&] { return onScreen(1) == kGreen && onScreen(2) == kRed; }));
-    EXPECT_EQ(placeOf(window)[0], twips::toPixels(1500, int(GetDpiForWindow(window))));
     // Per-monitor DPI aware, from its manifest.
     EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(window)),
               DPI_AWARENESS_PER_MONITOR_AWARE);
@@ -65,39 +56,32 @@ TEST(Program, TakesTheKeyboardKeepsItOverItsSettingsAndSavesWhenClosed)
     press({'Z'});
     press({VK_SHIFT, VK_TAB});
     ASSERT_TRUE(pumpUntil([&] { return focusOf(window) == title; }));
-    const std::pair<const char *, std::function<void(HWND)>> closings[] = {
-        {"OK",
-         [](HWND) {
-             for (int n = 1; n <= 10; ++n) // from "Enable Process Watcher - 1"
-                 press({VK_TAB});
-             press({VK_SPACE});
-         }},
-        {"Alt+F4",
-         [](HWND) {
-             press({VK_MENU, VK_F4});
-         }},
-        {"its close control",
-         [](HWND settings) { PostMessageW(settings, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    HWND settings = nullptr;
+    const auto ok = [] { // from "Enable Process Watcher - 1"
+        for (int n = 1; n <= 10; ++n)
+            press({VK_TAB});
+        press({VK_SPACE});
     };
+    const auto altF4 = [] { press({VK_MENU, VK_F4}); };
+    const auto closeControl = [&] { PostMessageW(settings, WM_SYSCOMMAND, SC_CLOSE, 0); };
+    const std::pair<const char *, std::function<void()>> closings[] = {
+        {"OK", ok}, {"Alt+F4", altF4}, {"its close control", closeControl}};
     for (const auto &[way, close] : closings) {
         press({VK_SPACE}); // on the title strip
-        HWND settings = nullptr;
         ASSERT_TRUE(pumpUntil([&] {
             settings = GetForegroundWindow();
-            return settings != window && ownerOf(settings) == program.info.dwProcessId &&
+            return settings != window && processOf(settings) == program.info.dwProcessId &&
                    focusOf(settings) == GetDlgItem(settings, Win32SettingsWindow::enableBoxId(1));
         })) << way;
-        close(settings);
+        close();
         EXPECT_TRUE(pumpUntil([&] {
             return !IsWindowVisible(settings) && GetForegroundWindow() == window &&
                    focusOf(window) == title;
         })) << "closed by "
-            << way
-            << (WaitForSingleObject(program.info.hProcess, 0) == WAIT_OBJECT_0 ? ": it ended" : "");
+            << way;
     }
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     ASSERT_EQ(WaitForSingleObject(program.info.hProcess, 20000), WAIT_OBJECT_0);
     EXPECT_EQ(key.stored("PROCESS_TEXTBOX_1"), "services.exez"); // typed at start
-    EXPECT_EQ(key.stored("MainLeft"), "1500");
 }

@@ -11,26 +11,12 @@ static HWND control(int id)
     return GetDlgItem(FindWindowW(Settings::kClassName, nullptr), id);
 }
 
-// What a window shows of itself, pixel by pixel, as it was last painted.
-static std::vector<COLORREF> image(HWND window)
-{
-    RECT area{};
-    GetClientRect(window, &area);
-    std::vector<COLORREF> pixels;
-    HDC dc = GetDC(window);
-    for (int y = 0; y < area.bottom; ++y)
-        for (int x = 0; x < area.right; ++x)
-            pixels.push_back(GetPixel(dc, x, y));
-    ReleaseDC(window, dc);
-    return pixels;
-}
-
 // Catches captions that do not fit at the DPI, a window that is not modal, Escape or Enter
 // acting in it, a wrong tab order, a check box whose focus rectangle goes when Space ticks it.
 TEST(SettingsWindow, CaptionsFitAndItIsModalWithTabOnly)
 {
     Program program;
-    std::vector<COLORREF> focused; // box 2 ticked off by Space, with the focus
+    std::vector<Rgb> focused; // box 2 ticked off by Space, with the focus
     const auto inspect = [&] {
         const HWND window = FindWindowW(Settings::kClassName, nullptr);
         const int dpi = static_cast<int>(GetDpiForWindow(window));
@@ -45,18 +31,14 @@ TEST(SettingsWindow, CaptionsFitAndItIsModalWithTabOnly)
             SIZE size{};
             GetTextExtentPoint32W(dc, text, length, &size);
             ReleaseDC(box, dc);
-            const Place place = placeOf(box);
-            EXPECT_LE(size.cx + MulDiv(13 + 4, dpi, 96), place[2] - place[0]) << n;
+            EXPECT_LE(size.cx + MulDiv(13 + 4, dpi, 96), placeOf(box)[2] - placeOf(box)[0]) << n;
         }
         // Focus on box 1; Tab runs through boxes 1 to 10, OK, "Always On Top", and round.
         HWND next = GetFocus();
-        for (int n = 1; n <= 13; ++n) {
-            const int id = n == 11   ? Settings::kOkId
-                           : n == 12 ? Settings::kAlwaysOnTopId
-                                     : Settings::enableBoxId(n == 13 ? 1 : n);
-            EXPECT_EQ(GetDlgCtrlID(next), id);
-            next = GetNextDlgTabItem(window, next, FALSE);
-        }
+        for (int n = 1; n <= 13; ++n, next = GetNextDlgTabItem(window, next, FALSE))
+            EXPECT_EQ(GetDlgCtrlID(next), n == 11   ? Settings::kOkId
+                                          : n == 12 ? Settings::kAlwaysOnTopId
+                                                    : Settings::enableBoxId(n == 13 ? 1 : n));
         return true;
     };
     const auto post = [](int key) { return PostMessageW(GetFocus(), WM_KEYDOWN, WPARAM(key), 0); };

@@ -6,18 +6,12 @@
 // has the foreground and the topmost mark.
 TEST(ZOrder, KeeperMakesTheMainWindowTopmostAndTurningItOffLeavesTheMark)
 {
-    const auto isTopmost = [](HWND window) {
-        return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-    };
+    const auto isTopmost = [](HWND w) { return GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST; };
     Program program(std::vector<platform::StoredValue>{{"AlwaysOnTopTimer_TICKBOX", "1"}});
     program.view.box(1).setToolTip("services.exe: running");
     const Child notepad(L"notepad.exe");
-    HWND other = nullptr;
-    ASSERT_TRUE(pumpUntil([&] {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(other = GetForegroundWindow(), &pid);
-        return pid == notepad.info.dwProcessId;
-    })) << "the other program never got the foreground";
+    const HWND other = foregroundOf(notepad);
+    ASSERT_TRUE(other) << "the other program never got the foreground";
     SetWindowPos(other, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     ASSERT_TRUE(isTopmost(other));
 
@@ -28,7 +22,6 @@ TEST(ZOrder, KeeperMakesTheMainWindowTopmostAndTurningItOffLeavesTheMark)
     const auto id = [](HWND window) { return reinterpret_cast<platform::WindowId>(window); };
     EXPECT_TRUE(program.zorder->isOwnedBy(id(owned), id(program.hwnd())));
     EXPECT_FALSE(program.zorder->isOwnedBy(id(program.hwnd()), id(owned)));
-    EXPECT_FALSE(program.zorder->isOwnedBy(id(other), id(program.hwnd())));
     DestroyWindow(owned);
     // Raised, not activated: the other program keeps the keyboard.
     EXPECT_EQ(GetForegroundWindow(), other);

@@ -13,7 +13,6 @@
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
-#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -34,19 +33,16 @@ struct PrivateCurrentUser : testing::Environment
                                   KEY_ALL_ACCESS, nullptr, &m_private, nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_private), ERROR_SUCCESS);
-        // What is written through HKEY_CURRENT_USER lands in the private key.
-        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, nullptr, L"redirected", REG_SZ, L"", 2),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegGetValueW(m_private, nullptr, L"redirected", RRF_RT_REG_SZ, nullptr, nullptr,
-                               nullptr),
-                  ERROR_SUCCESS);
+        // What is written through HKEY_CURRENT_USER lands in the private key (both succeed).
+        ASSERT_FALSE(RegSetKeyValueW(HKEY_CURRENT_USER, nullptr, L"redirected", REG_SZ, L"", 2) ||
+                     RegGetValueW(m_private, nullptr, L"redirected", RRF_RT_REG_SZ, nullptr,
+                                  nullptr, nullptr));
     }
     void TearDown() override
     {
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
         RegCloseKey(m_private);
-        RegDeleteTreeW(user, m_path.c_str());
-        RegDeleteKeyW(user, m_path.c_str());
+        RegDeleteTreeW(user, m_path.c_str()); // the key too
         RegCloseKey(user);
     }
     // The user's own hive, for a test that runs the whole program in a prefix of its own.
@@ -63,9 +59,8 @@ struct TestKey
 {
     ~TestKey()
     {
-        RegDeleteTreeW(root, path.c_str());
-        RegDeleteKeyW(root, path.c_str());
-        RegDeleteKeyW(root, kTestsKey); // once no other run's key is left in it
+        RegDeleteTreeW(root, path.c_str()); // the key too
+        RegDeleteKeyW(root, kTestsKey);     // once no other run's key is left in it
     }
     auto backend() const { return platform::openRegistrySettings(root, path); }
     // In the store's section.
@@ -81,6 +76,20 @@ struct TestKey
     std::wstring path = kTestsKey + (L'\\' + std::to_wstring(std::random_device()()));
     HKEY root = HKEY_CURRENT_USER;
 };
+
+// Dispatches messages until `done` holds, for at most 10 s; whether it holds.
+inline bool pumpUntil(const std::function<bool()> &done)
+{
+    for (const ULONGLONG deadline = GetTickCount64() + 10000;; Sleep(20)) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (done())
+            return true;
+        if (GetTickCount64() > deadline)
+            return false;
+    }
+}
 
 // Another process, ended (if it still runs) when this goes.
 struct Child
@@ -103,35 +112,29 @@ struct Child
     PROCESS_INFORMATION info{};
 };
 
-// Dispatches messages until `done` holds, for at most 10 s; whether it holds.
-inline bool pumpUntil(const std::function<bool()> &done)
+inline DWORD processOf(HWND window)
 {
-    for (const ULONGLONG deadline = GetTickCount64() + 10000;; Sleep(20)) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        if (done())
-            return true;
-        if (GetTickCount64() > deadline)
-            return false;
-    }
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+// The child's window once it has the foreground; none if it never gets it.
+inline HWND foregroundOf(const Child &child)
+{
+    const auto has = [&] { return processOf(GetForegroundWindow()) == child.info.dwProcessId; };
+    return pumpUntil(has) ? GetForegroundWindow() : nullptr;
 }
 
 // Keys pressed together and released, as the keyboard sends them: to the foreground window.
 inline void press(std::initializer_list<WORD> keys)
 {
-    std::vector<INPUT> inputs;
-    const auto add = [&](WORD key, DWORD flags) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        input.ki.dwFlags = flags;
-        inputs.push_back(input);
-    };
-    for (const WORD key : keys)
-        add(key, 0);
-    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
-        add(*key, KEYEVENTF_KEYUP);
+    std::vector<INPUT> inputs(2 * keys.size()); // downs in order, ups in reverse
+    for (std::size_t n = 0, last = inputs.size() - 1; n < keys.size(); ++n) {
+        inputs[n].type = inputs[last - n].type = INPUT_KEYBOARD;
+        inputs[n].ki.wVk = inputs[last - n].ki.wVk = keys.begin()[n];
+        inputs[last - n].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
@@ -146,16 +149,35 @@ inline Place placeOf(HWND window)
     return {place.left, place.top, place.right, place.bottom};
 }
 
+inline Rgb rgb(COLORREF colour)
+{
+    return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
+}
+
 // The colour at `point` of the window's client area, read from the window's own surface (so that
 // windows above it do not matter) after painting it afresh; with no window, on the screen.
-inline Rgb pixel(HWND window, POINT point, bool repaint = true)
+inline Rgb pixel(HWND window, POINT point)
 {
-    if (window && repaint)
+    if (window)
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     HDC dc = GetDC(window);
     const COLORREF colour = GetPixel(dc, point.x, point.y);
     ReleaseDC(window, dc);
-    return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
+    return rgb(colour);
+}
+
+// What a window shows of itself, pixel by pixel, as it was last painted.
+inline std::vector<Rgb> image(HWND window)
+{
+    RECT area{};
+    GetClientRect(window, &area);
+    std::vector<Rgb> pixels;
+    HDC dc = GetDC(window);
+    for (int y = 0; y < area.bottom; ++y)
+        for (int x = 0; x < area.right; ++x)
+            pixels.push_back(rgb(GetPixel(dc, x, y)));
+    ReleaseDC(window, dc);
+    return pixels;
 }
 
 // A point of box n (in the main window's client area) left of its centred text, at the window's
@@ -208,6 +230,8 @@ struct Program
     HWND hwnd() const { return view.hwnd(); }
     HWND box(int n) const { return GetDlgItem(hwnd(), Win32MainWindow::boxId(n)); }
     HWND title() const { return GetDlgItem(hwnd(), Win32MainWindow::kTitleId); }
+    int dpi() const { return static_cast<int>(GetDpiForWindow(hwnd())); }
+    LONG px(int twips) const { return twips::toPixels(twips, dpi()); }
     void tick(int n) { SendMessageW(hwnd(), WM_TIMER, UINT_PTR(n), 0); } // as slot n's timer
     // The background that box n shows, left of its centred text.
     Rgb boxColour(int n) const { return pixel(hwnd(), boxPoint(hwnd(), n)); }
